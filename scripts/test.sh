@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Sets the machine up, builds both trees and runs every test: the host tests
+# natively (under sanitizers), then the Windows tests under Wine on Xvfb.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+bash scripts/setup.sh || exit 1
+bash scripts/build.sh || exit 1
+JOBS=${JOBS:-$(nproc)}
+
+. scripts/xvfb.sh
+tarnholm_start_xvfb || exit 1
+scripts/wine-prefix.sh || exit 1
+
+status=0
+mkdir -p build/logs
+echo "== host tests"
+(cd build/host && ctest -j "$JOBS" --output-on-failure) 2>&1 | tee build/logs/host-tests.txt || status=1
+echo "== Windows tests under Wine"
+(cd build/win && ctest -j "$JOBS" --output-on-failure) 2>&1 | tee build/logs/win-tests.txt || status=1
+
+sum() { sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' "$1" | tail -n1; }
+read -r f1 t1 <<<"$(sum build/logs/host-tests.txt)"
+read -r f2 t2 <<<"$(sum build/logs/win-tests.txt)"
+failed=$(( ${f1:-0} + ${f2:-0} ))
+total=$(( ${t1:-0} + ${t2:-0} ))
+if [ -z "${t1:-}" ] || [ -z "${t2:-}" ]; then status=1; fi
+[ $failed -eq 0 ] || status=1
+echo "$((total - failed)) passed, $failed failed"
+exit $status

@@ -1,0 +1,10 @@
+#pragma once
+// Our D3DX 8 layer: everything in one include.
+#include "d3dx8math.h"
+
+#if __has_include("d3dx8core.h")
+#include "d3dx8core.h"
+#endif
+#if __has_include("d3dx8shader.h")
+#include "d3dx8shader.h"
+#endif

@@ -6,6 +6,10 @@
 #include <cstring>
 #include <vector>
 
+#ifndef D3DSGR_NO_CALIBRATION
+#define D3DSGR_NO_CALIBRATION 0x00000000L
+#endif
+
 namespace
 {
 std::string ErrorText(HRESULT hr, size_t capacity)

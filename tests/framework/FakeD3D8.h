@@ -92,6 +92,7 @@ public:
         windowed.BackBufferCount = 1;
         windowed.SwapEffect = D3DSWAPEFFECT_DISCARD;
         windowed.Windowed = TRUE;
+        windowed.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER; // tests read pixels back
         windowed.hDeviceWindow = pp->hDeviceWindow;
         windowed.BackBufferWidth = 64;
         windowed.BackBufferHeight = 64;

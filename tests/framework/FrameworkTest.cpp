@@ -87,8 +87,6 @@ protected:
             m_App.m_pd3dDevice->Release();
         m_App.m_pd3dDevice = nullptr;
         m_App.m_pD3D = nullptr;
-        if (m_Fake.real)
-            m_Fake.real->Release();
         if (m_hWnd)
             DestroyWindow(m_hWnd);
     }
@@ -97,9 +95,10 @@ protected:
     // A real Direct3D object behind the fake and a window for its device.
     void UseRealDevices()
     {
-        m_Fake.real = Direct3DCreate8(120);
+        static IDirect3D8* s_pReal = Direct3DCreate8(120); // one for the whole run: it is slow to make
+        m_Fake.real = s_pReal;
         ASSERT_NE(m_Fake.real, nullptr);
-        m_hWnd = CreateWindowExA(0, "STATIC", "test", WS_POPUP | WS_VISIBLE, 0, 0, 64, 64, nullptr, nullptr,
+        m_hWnd = CreateWindowExA(0, "STATIC", "test", WS_POPUP, 0, 0, 64, 64, nullptr, nullptr,
                                  GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(m_hWnd, nullptr);
         m_App.m_hWnd = m_App.m_hWndFocus = m_hWnd;
@@ -279,6 +278,49 @@ TEST_F(DeviceTest, FailedDeviceObjectsReleaseTheDeviceOnce)
     EXPECT_EQ(m_App.m_pd3dDevice, nullptr);
 }
 
+D3DCOLOR ReadPixel(IDirect3DDevice8* device, UINT x, UINT y)
+{
+    IDirect3DSurface8* back = nullptr;
+    D3DCOLOR colour = 0xDEADBEEF;
+    D3DLOCKED_RECT locked;
+    if (SUCCEEDED(device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back)) &&
+        SUCCEEDED(back->LockRect(&locked, nullptr, D3DLOCK_READONLY)))
+    {
+        colour = ((const D3DCOLOR*)((const BYTE*)locked.pBits + y * locked.Pitch))[x] & 0xFFFFFF;
+        back->UnlockRect();
+    }
+    if (back)
+        back->Release();
+    return colour;
+}
+
+TEST_F(DeviceTest, FadeDarkensTheWholeTargetByItsAlpha)
+{
+    ASSERT_EQ(m_App.Initialize3DEnvironment(), S_OK);
+    IDirect3DDevice8* d = m_App.m_pd3dDevice;
+    struct Case
+    {
+        float alpha;
+        D3DCOLOR expected;
+    } cases[] = {{0.0f, 0xC0C0C0}, {0.5f, 0x606060}, {1.0f, 0x000000}};
+    for (const Case& c : cases)
+    {
+        d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFC0C0C0, 1.0f, 0);
+        m_App.FadeScreen(d, 64, 64, c.alpha);
+        for (UINT xy : {0u, 63u})
+        {
+            const D3DCOLOR got = ReadPixel(d, xy, xy);
+            for (int shift : {0, 8, 16})
+                EXPECT_NEAR((int)((got >> shift) & 0xFF), (int)((c.expected >> shift) & 0xFF), 2)
+                    << "alpha " << c.alpha << " pixel " << xy << std::hex << " got " << got;
+        }
+    }
+    // The blend states are put back for the frame after.
+    DWORD blend = 1;
+    d->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
+    EXPECT_EQ(blend, (DWORD)FALSE);
+}
+
 // Lines the benchmark reports wrote to the standard error stream while the
 // harness client is not initialised.
 int CountReports(const char* path)
@@ -310,7 +352,7 @@ TEST(BenchmarkTest, LengthClosesTheLoopAndTheFirstFrameIsNotPresented)
         wc.hInstance = GetModuleHandleA(nullptr);
         wc.lpszClassName = "BenchmarkTestWindow";
         RegisterClassA(&wc);
-        app.m_hWnd = app.m_hWndFocus = CreateWindowExA(0, wc.lpszClassName, "bench", WS_POPUP | WS_VISIBLE, 0, 0, 64,
+        app.m_hWnd = app.m_hWndFocus = CreateWindowExA(0, wc.lpszClassName, "bench", WS_POPUP, 0, 0, 64,
                                                       64, nullptr, nullptr, wc.hInstance, nullptr);
         ASSERT_EQ(app.BuildDeviceList(), S_OK);
         ASSERT_EQ(app.Initialize3DEnvironment(), S_OK);

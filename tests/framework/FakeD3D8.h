@@ -6,6 +6,7 @@
 #include <d3d8.h>
 
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,7 @@ public:
     std::vector<D3DPRESENT_PARAMETERS> created;  // the parameters of each call
     std::vector<std::pair<D3DFORMAT, D3DFORMAT>> depthChecks; // (target, depth) asked
     IDirect3D8* real = nullptr;
+    std::string description = "Fake adapter";
 
     FakeD3D8()
     {
@@ -37,7 +39,7 @@ public:
     HRESULT WINAPI GetAdapterIdentifier(UINT, DWORD, D3DADAPTER_IDENTIFIER8* id) override
     {
         *id = {};
-        lstrcpyA(id->Description, "Fake adapter");
+        lstrcpynA(id->Description, description.c_str(), sizeof(id->Description));
         return S_OK;
     }
     UINT WINAPI GetAdapterModeCount(UINT) override { return (UINT)modes.size(); }

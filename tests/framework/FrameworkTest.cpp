@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "CpuFrequency.h"
 #include "FakeD3D8.h"
 #include "Log.h"
 #include "OpenAutomate.h"
@@ -57,6 +58,7 @@ public:
         m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF2060A0, 1.0f, 0);
         return S_OK;
     }
+    float ScreenScaleX() const { return m_fScreenScaleX; }
     const DeviceInfo& Device() const { return m_Adapters[0].devices[0]; }
 };
 
@@ -321,6 +323,36 @@ TEST_F(DeviceTest, FadeDarkensTheWholeTargetByItsAlpha)
     EXPECT_EQ(blend, (DWORD)FALSE);
 }
 
+TEST_F(DeviceTest, LongAdapterDescriptionIsCutToTheField)
+{
+    m_Fake.description = std::string(300, 'A');
+    m_App.m_dwNumAdapters = 0;
+    ASSERT_EQ(m_App.BuildDeviceList(), S_OK);
+    m_App.m_bWindowed = FALSE;
+    ASSERT_EQ(m_App.Initialize3DEnvironment(), S_OK);
+    const std::string expected = "Using device: HAL (sw vp): " + std::string(89 - 13, 'A') + "\n";
+    EXPECT_NE(NewLog().find(expected), std::string::npos);
+    EXPECT_EQ(m_App.ScreenScaleX(), 1.0f); // the field after it is intact
+}
+
+TEST(FormatNameTest, NamesKnownFormatsOnly)
+{
+    const std::pair<D3DFORMAT, const char*> cases[] = {
+        {D3DFMT_X8R8G8B8, "D3DFMT_X8R8G8B8"}, {D3DFMT_DXT5, "D3DFMT_DXT5"},
+        {D3DFMT_D24X4S4, "D3DFMT_D24X4S4"},   {D3DFMT_INDEX32, "D3DFMT_INDEX32"},
+        {D3DFMT_UNKNOWN, "D3DFMT_UNKNOWN"},   {(D3DFORMAT)31, "UNKNOWN FORMAT"},
+    };
+    for (const auto& c : cases)
+        EXPECT_STREQ(GetFormatName(c.first), c.second);
+}
+
+TEST(CpuFrequencyTest, EstimateIsPlausible)
+{
+    const uint64_t mhz = GetCpuFrequency();
+    EXPECT_GT(mhz, 100u);
+    EXPECT_LT(mhz, 10000u);
+}
+
 // Lines the benchmark reports wrote to the standard error stream while the
 // harness client is not initialised.
 int CountReports(const char* path)
@@ -376,6 +408,8 @@ TEST(BenchmarkTest, LengthClosesTheLoopAndTheFirstFrameIsNotPresented)
         // One start, 19 presented frames, one end.
         EXPECT_EQ(CountReports(path), 21);
         EXPECT_EQ(app.m_pd3dDevice, nullptr); // released by the close
+        // The fixed step of benchmark runs, from the first frame on.
+        EXPECT_NEAR(GetGlobalTimer()->GetTime(), 0.20f, 1e-5);
         app.m_pD3D = nullptr;
         DeleteFileA(path);
     }

@@ -6,7 +6,8 @@
 
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <memory>
+#include <new>
 
 #include "CpuFrequency.h"
 #include "Log.h"
@@ -249,19 +250,24 @@ void CD3DApplication::LogSystemInfo()
 
     SYSTEM_INFO si;
     GetSystemInfo(&si);
-    std::vector<ProcessorPowerRecord> records(si.dwNumberOfProcessors ? si.dwNumberOfProcessors : 1);
-    const LONG status = CallNtPowerInformation(ProcessorInformation, nullptr, 0, records.data(),
-                                               (ULONG)(records.size() * sizeof(ProcessorPowerRecord)));
-    if (status == 0)
+    const DWORD count = si.dwNumberOfProcessors ? si.dwNumberOfProcessors : 1;
+    // Without memory for the records no processor line is written.
+    std::unique_ptr<ProcessorPowerRecord[]> records(new (std::nothrow) ProcessorPowerRecord[count]);
+    if (records)
     {
-        for (size_t i = 0; i < records.size(); ++i)
-            g_Log.Printf("CPU %i frequency: current %u Mhz, maximum %u Mhz\n", (int)i,
-                         (unsigned)records[i].CurrentMhz, (unsigned)records[i].MaxMhz);
-    }
-    else
-    {
-        g_Log.Printf("CallNtPowerInformation call failed (error: %x).\n", (unsigned)status);
-        g_Log.Printf("CPU ~ %i Mhz.\n", (int)estimate);
+        const LONG status = CallNtPowerInformation(ProcessorInformation, nullptr, 0, records.get(),
+                                                   (ULONG)(count * sizeof(ProcessorPowerRecord)));
+        if (status == 0)
+        {
+            for (DWORD i = 0; i < count; ++i)
+                g_Log.Printf("CPU %i frequency: current %u Mhz, maximum %u Mhz\n", (int)i,
+                             (unsigned)records[i].CurrentMhz, (unsigned)records[i].MaxMhz);
+        }
+        else
+        {
+            g_Log.Printf("CallNtPowerInformation call failed (error: %x).\n", (unsigned)status);
+            g_Log.Printf("CPU ~ %i Mhz.\n", (int)estimate);
+        }
     }
     g_Log.Printf("%s\n", GetOSDescription());
 }

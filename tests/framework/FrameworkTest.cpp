@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "AppClock.h"
 #include "CpuFrequency.h"
 #include "FakeD3D8.h"
 #include "Log.h"
@@ -367,6 +368,8 @@ int CountReports(const char* path)
 
 TEST(BenchmarkTest, LengthClosesTheLoopAndTheFirstFrameIsNotPresented)
 {
+    ResetFrameTiming();
+    AppClock::Start(); // as the start-up does
     COpenAutomateOptions& options = COpenAutomateOptions::Instance();
     options.m_bBenchmark = true;
     options.m_BenchmarkFrames = 20;
@@ -415,6 +418,41 @@ TEST(BenchmarkTest, LengthClosesTheLoopAndTheFirstFrameIsNotPresented)
     }
     fake.real->Release();
     g_TimerMode = 0;
+}
+
+} // namespace
+
+namespace {
+
+struct StillClock
+{
+    static int64_t counter;
+    static bool Frequency(int64_t* f)
+    {
+        *f = 1000;
+        return true;
+    }
+    static int64_t Counter() { return counter; }
+    static uint32_t Milliseconds() { return (uint32_t)counter; }
+};
+int64_t StillClock::counter = 5000;
+const TimerClockSource kStillClock = {StillClock::Frequency, StillClock::Counter, StillClock::Milliseconds};
+
+TEST_F(DeviceTest, AFrameWithinTheSameClockTickDoesNothing)
+{
+    ASSERT_EQ(m_App.Initialize3DEnvironment(), S_OK);
+    SetTimerClockSource(&kStillClock);
+    ResetFrameTiming();
+    AppClock::Start();
+    for (int step : {10, 0, 0, 10})
+    {
+        StillClock::counter += step;
+        EXPECT_EQ(m_App.Render3DEnvironment(), S_OK);
+    }
+    EXPECT_EQ(m_App.renders, 2);
+    EXPECT_EQ(m_App.m_dwFrameCount, 2u);
+    SetTimerClockSource(nullptr);
+    ResetFrameTiming();
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 // The frame loop, one frame, the framework's messages and the shut-down.
 #include <windows.h>
-#include <mmsystem.h>
 
 #include "AppClock.h"
 #include "Log.h"
@@ -18,20 +17,17 @@ static double g_Base = 0, g_Stop = 0, g_LastElapsed = 0;
 // Now, in counts of the performance counter or in seconds.
 static double Now()
 {
+    const TimerClockSource& clock = GetTimerClockSource();
     if (!g_bInitialised)
     {
-        LARGE_INTEGER f;
-        g_bCounter = QueryPerformanceFrequency(&f) != 0;
-        g_Frequency = g_bCounter ? (double)f.QuadPart : 1.0;
+        int64_t frequency = 0;
+        g_bCounter = clock.QueryFrequency(&frequency) && frequency > 0;
+        g_Frequency = g_bCounter ? (double)frequency : 1.0;
         g_bInitialised = true;
     }
     if (g_bCounter)
-    {
-        LARGE_INTEGER c;
-        QueryPerformanceCounter(&c);
-        return (double)c.QuadPart;
-    }
-    return timeGetTime() * 0.001;
+        return (double)clock.QueryCounter();
+    return clock.Milliseconds() * 0.001;
 }
 
 static double StoppedOrNow()
@@ -81,6 +77,15 @@ float ElapsedTime()
 static DWORD g_FramesSinceUpdate = 0;
 static float g_LastRateUpdate = 0;
 static bool g_bFirstFrameDone = false;
+
+void ResetFrameTiming()
+{
+    AppClock::g_bInitialised = false;
+    AppClock::g_Base = AppClock::g_Stop = AppClock::g_LastElapsed = 0;
+    g_FramesSinceUpdate = 0;
+    g_LastRateUpdate = 0;
+    g_bFirstFrameDone = false;
+}
 
 int CD3DApplication::Run()
 {

@@ -336,6 +336,16 @@ TEST_F(DeviceTest, LongAdapterDescriptionIsCutToTheField)
     EXPECT_EQ(m_App.ScreenScaleX(), 1.0f); // the field after it is intact
 }
 
+TEST_F(FrameworkTest, SupportedFormatsAreLoggedInListOrder)
+{
+    m_Fake.depthFormats = {D3DFMT_D16, D3DFMT_D24S8};
+    EXPECT_EQ(m_App.LogDepthFormats(D3DFMT_X8R8G8B8), 2u);
+    EXPECT_NE(NewLog().find(" - D3DFMT_D24S8\n"), std::string::npos);
+    EXPECT_LT(NewLog().find("D3DFMT_D24S8"), NewLog().find("D3DFMT_D16"));
+    EXPECT_EQ(m_App.LogTextureFormats(D3DFMT_X8R8G8B8, 0), 29u); // the fake accepts every texture format
+    EXPECT_LT(NewLog().find("D3DFMT_R8G8B8\n"), NewLog().find("D3DFMT_DXT5\n"));
+}
+
 TEST(FormatNameTest, NamesKnownFormatsOnly)
 {
     const std::pair<D3DFORMAT, const char*> cases[] = {

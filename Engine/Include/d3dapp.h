@@ -90,8 +90,6 @@ bool GetOSVersionString(char* out, size_t size);
 const char* GetOSDescription();
 bool IsTextureFormatSupported(IDirect3D8* d3d, D3DFORMAT format, DWORD usage, D3DFORMAT adapterFormat);
 bool IsDepthFormatSupported(IDirect3D8* d3d, D3DFORMAT format, D3DFORMAT adapterFormat);
-// "0x8876086C"-style text of an HRESULT.
-const char* HResultText(HRESULT hr);
 
 typedef void (*CrashHookFn)();
 extern CrashHookFn g_CrashHook; // the process-wide fatal-error hook

@@ -15,6 +15,7 @@
 #include "OpenAutomate.h"
 #include "Timer.h"
 #include "d3dapp.h"
+#include "d3dx8err.h"
 
 namespace {
 
@@ -264,7 +265,9 @@ TEST_F(DeviceTest, BothAttemptsFailingIsReported)
     m_Fake.createResults = {D3DERR_INVALIDCALL, D3DERR_NOTAVAILABLE};
     EXPECT_EQ(m_App.Initialize3DEnvironment(), D3DERR_NOTAVAILABLE);
     EXPECT_EQ(m_App.m_pd3dDevice, nullptr);
-    EXPECT_NE(NewLog().find("Can't CreateDevice: 0x8876086A!\n"), std::string::npos);
+    char text[256];
+    D3DXGetErrorStringA(D3DERR_NOTAVAILABLE, text, sizeof(text));
+    EXPECT_NE(NewLog().find(std::string("Can't CreateDevice: ") + text + "!\n"), std::string::npos);
 }
 
 TEST_F(DeviceTest, FailedDeviceObjectsReleaseTheDeviceOnce)

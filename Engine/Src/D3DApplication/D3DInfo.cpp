@@ -13,13 +13,6 @@
 #include "Log.h"
 #include "d3dapp.h"
 
-const char* HResultText(HRESULT hr)
-{
-    static char text[16];
-    std::snprintf(text, sizeof(text), "0x%08lX", (unsigned long)hr);
-    return text;
-}
-
 #define FORMAT_NAME(f) {f, #f}
 static const struct
 {

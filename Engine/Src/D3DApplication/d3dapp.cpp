@@ -9,6 +9,7 @@
 #include "Log.h"
 #include "OpenAutomate.h"
 #include "Timer.h"
+#include "d3dx8err.h"
 
 CD3DApplication* g_pApplication = nullptr;
 HINSTANCE g_hInstance = nullptr;
@@ -267,7 +268,9 @@ HRESULT CD3DApplication::Initialize3DEnvironment()
     if (FAILED(hr))
     {
         m_pd3dDevice = nullptr;
-        g_Log.Printf("Can't CreateDevice: %s!\n", HResultText(hr));
+        char text[256];
+        D3DXGetErrorStringA(hr, text, sizeof(text));
+        g_Log.Printf("Can't CreateDevice: %s!\n", text);
         return hr;
     }
 

@@ -338,6 +338,25 @@ TEST_F(AsmDevice, PixelShadersDrawTheColourTheyCompute)
          "add r0, v0, -t0              ; (0, 0.5, 1)\n"
          "cmp r0, -c0, r1, r0          ; -c0 < 0: picks r0\n",
          0, 127, 255},
+        {"colour conversion with dp3 and mad",
+         "ps.1.1\n"
+         "def c0, 0.257, 0.504, 0.098, 0\n"
+         "def c1, 0.439, -0.368, -0.071, 0\n"
+         "def c2, -0.148, -0.291, 0.439, 0\n"
+         "def c3, 0.062, 0.5, 0.5, 1\n"
+         "def c4, 1, 0, 0, 0\n"
+         "def c5, 0, 1, 0, 0\n"
+         "def c6, 0, 0, 1, 0\n"
+         "tex t0\n"
+         "dp3 r0, t0, c0\n"
+         "mul r0.rgb, r0, c4\n"
+         "dp3 r1, t0, c1\n"
+         "mad r0.rgb, r1, c5, r0\n"
+         "dp3 r1, t0, c2\n"
+         "mad r0.rgb, r1, c6, r0\n"
+         "add r0.rgb, r0, c3\n"
+         "+mov r0.a, c3.a\n",
+         146, 192, 52},
         {"ps.1.4 texld and _d2", "ps.1.4\ntexld r0, t0\nmov_d2 r0, r0\n", 128, 64, 0},
     };
     BindFlatTexture(0, D3DCOLOR_XRGB(255, 128, 0));

@@ -115,18 +115,16 @@ TEST(AsmTokens, TextureAddressingOfOlderPixelShaders)
                        "texm3x3pad t1, t0\n"
                        "texm3x3pad t2, t0\n"
                        "texm3x3spec t3, t0, c0\n"
-                       "texkill t0\n"
-                       "texcoord t1\n"
                        "mov r0, t3\n"),
                 ElementsAreArray<DWORD>({0xFFFF0103,
                                          0x00000042, 0xB00F0000,
                                          0x00000049, 0xB00F0001, 0xB0E40000,
                                          0x00000049, 0xB00F0002, 0xB0E40000,
                                          0x0000004C, 0xB00F0003, 0xB0E40000, 0xA0E40000,
-                                         0x00000041, 0xB00F0000,
-                                         0x00000040, 0xB00F0001,
                                          0x00000001, 0x800F0000, 0xB0E40003,
                                          0x0000FFFF}));
+    EXPECT_THAT(Tokens("ps.1.0\ntexcoord t1\ntexkill t0\n"),
+                ElementsAreArray<DWORD>({0xFFFF0100, 0x00000040, 0xB00F0001, 0x00000041, 0xB00F0000, 0x0000FFFF}));
 }
 
 struct SSourceCase
@@ -258,6 +256,14 @@ TEST(AsmErrors, LineNumberedMessages)
         {"ps.1.1\ntex r0\n", "(2): error: \"r0\" cannot be the destination of \"tex\""},
         {"ps.1.1\ntexbem t1, r0\n", "(2): error: \"r0\" cannot be a source of \"texbem\""},
         {"ps.1.1\n+mov r0, v0\n", "(2): error: a co-issued instruction must follow"},
+ {"ps.1.1\nmov r0, v0\n+mov r1.a, v0\n", "(3): error: co-issued instructions must write .rgb and .a"},
+        {"ps.1.4\nmul r0.rgb, r1, r2\n+add r0.rgb, r1, r2\n", "(3): error: co-issued instructions must write"},
+        {"ps.1.1\ntex t0\ntex t1\ntex t2\ntex t3\ntexkill t0\n", "(6): error: more than 4 texture instructions"},
+        {"ps.1.1\nmov r0,v0\nmov r0,v0\nmov r0,v0\nmov r0,v0\nmov r0,v0\nmov r0,v0\nmov r0,v0\nmov r0.rgb,v0\n"
+         "+mov r0.a,v0\nmov r0,v0\n",
+         "(11): error: more than 8 arithmetic instructions"},
+        {"ps.1.4\ntexld r0,t0\ntexld r1,t1\ntexld r2,t2\ntexld r3,t3\ntexld r4,t4\ntexld r5,t5\ntexkill t0\n",
+         "(8): error: more than 6 texture instructions in one phase"},
         {"ps.1.1\ntex t0\n+tex t1\n", "(3): error: \"tex\" cannot be co-issued"},
         {"vs.1.1\nmov r0, v0\n+mov r1, v0\n", "(3): error: \"mov\" cannot be co-issued"},
         {"ps.1.4\ntexld r0, r1\n", "(2): error: \"r1\" cannot be a source of \"texld\""},

@@ -364,6 +364,7 @@ private:
             m_PhaseSeen = true;
             m_ArithmeticInPhase = false;
             m_LastArithmetic = false;
+            m_TextureCount = m_ArithmeticCount = 0;
             Emit({OpPhase});
             return;
         }
@@ -404,10 +405,38 @@ private:
             return;
         if (Vertex() && Validate() && !CheckVertexReadPorts(srcs))
             return;
+        DWORD mask = info->Dsts ? (tokens[1] >> WriteMaskShift) & 0xF : 0;
+        if (Pixel() && Validate() && !CheckPixelSlots(texture, arithmetic, coIssue, mask))
+            return;
         Emit(tokens);
         if (arithmetic)
             m_ArithmeticInPhase = true;
         m_LastArithmetic = arithmetic;
+        m_LastMask = mask;
+    }
+
+    // Co-issued pairs split colour and alpha; a pixel shader (each phase in
+    // ps.1.4) holds at most 8 arithmetic and 4 (ps.1.4: 6) texture instructions.
+    bool CheckPixelSlots(bool texture, bool arithmetic, bool coIssue, DWORD mask)
+    {
+        if (coIssue && ((m_LastMask & mask) != 0 || (m_LastMask | mask) != 0xF))
+        {
+            Error("co-issued instructions must write .rgb and .a");
+            return false;
+        }
+        unsigned textureLimit = m_Version >= 0x0104 ? 6 : 4;
+        const char* where = m_Version >= 0x0104 ? " in one phase" : "";
+        if (texture && ++m_TextureCount > textureLimit)
+        {
+            Error("more than %u texture instructions%s", textureLimit, where);
+            return false;
+        }
+        if (arithmetic && !coIssue && ++m_ArithmeticCount > 8)
+        {
+            Error("more than 8 arithmetic instructions%s", where);
+            return false;
+        }
+        return true;
     }
 
     void Emit(const std::vector<DWORD>& tokens)
@@ -879,6 +908,9 @@ private:
     bool m_PhaseSeen = false;
     bool m_ArithmeticInPhase = false;
     bool m_LastArithmetic = false;
+    DWORD m_LastMask = 0;           // write mask of the last instruction
+    unsigned m_TextureCount = 0;    // pixel shader slots used (in this phase)
+    unsigned m_ArithmeticCount = 0;
 };
 }  // namespace
 

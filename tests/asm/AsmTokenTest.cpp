@@ -178,6 +178,15 @@ TEST(AsmTokens, InstructionModifiers)
     }
 }
 
+TEST(AsmTokens, StatementsNeedNotEndTheirLines)
+{
+    EXPECT_EQ(Tokens("vs.1.1 m4x4 oPos, v0, c0 mov oD0, -c[ a0.x + 4 ] nop mov r0, - v1"),
+              Tokens("vs.1.1\nm4x4 oPos, v0, c0\nmov oD0, -c[a0.x + 4]\nnop\nmov r0, -v1\n"));
+    EXPECT_EQ(Tokens("ps.1.4 def c0, 1, -1, 1e-3, .5 texcrd r0.rgb, t0 phase texld r1, r0 mul r0.rgb, r1, c0 +mov r0.a, r1"),
+              Tokens("ps.1.4\ndef c0, 1, -1, 1e-3, .5\ntexcrd r0.rgb, t0\nphase\ntexld r1, r0\n"
+                     "mul r0.rgb, r1, c0\n+mov r0.a, r1\n"));
+}
+
 TEST(AsmTokens, CommentsAnywhere)
 {
     EXPECT_EQ(Tokens("/* header\n   over lines */ ps.1.1 // version\n"
@@ -225,7 +234,10 @@ TEST(AsmErrors, LineNumberedMessages)
         {"ps.1.1\nmov r0, v0\nps.1.1\n", "(3): error: the shader version may be given only once"},
         {"ps.1.1\nadd r0, v0, v1, v0\n", "(2): error: too many operands for \"add\": expected 3, found 4"},
         {"ps.1.1\nmov r0\n", "(2): error: too few operands for \"mov\": expected 2, found 1"},
-        {"ps.1.1\nmov r0, , v0\n", "(2): error: too many operands"},
+        {"ps.1.1\nmov r0, , v0\n", "(2): error: missing operand for \"mov\""},
+        {"ps.1.1\nmov r0 v0\n", "(2): error: too few operands for \"mov\": expected 2, found 1"},
+        {"ps.1.1\nmov\n", "(2): error: too few operands for \"mov\": expected 2, found 0"},
+        {"ps.1.1 mov r0, v0 foo r1\n", "(1): error: unknown instruction \"foo\""},
         {"ps.1.1\nmov r0,\n", "(2): error: missing operand"},
         {"ps.1.1\ntexld r0, t0\n", "(2): error: \"texld\" is not available in ps.1.1"},
         {"ps.1.4\ntex t0\n", "(2): error: \"tex\" is not available in ps.1.4"},

@@ -42,15 +42,6 @@ std::string Lower(std::string s)
     return s;
 }
 
-std::string WithoutBlanks(const std::string& s)
-{
-    std::string r;
-    for (char c : s)
-        if (!IsBlank(c))
-            r += c;
-    return r;
-}
-
 // Splits the text into non-empty lines without comments (";", "//", "/* */").
 // The text ends at its first NUL byte.
 std::vector<SStatement> SplitStatements(const char* p, size_t n)
@@ -124,12 +115,21 @@ public:
         {
             lastLine = s.Line;
             m_Line = s.Line;
-            if (m_ErrorCount >= MaxErrors)
-                break;
-            if (!m_Version)
-                ParseVersion(s.Text);
-            else
-                ParseInstruction(s.Text);
+            // A line may hold several statements (text whose line ends were
+            // folded into spaces): each ends after its last operand.
+            std::string rest = s.Text;
+            while (m_ErrorCount < MaxErrors)
+            {
+                rest = Trim(rest);
+                if (rest.empty())
+                    break;
+                std::string next;
+                if (!m_Version)
+                    ParseVersion(rest, next);
+                else
+                    ParseInstruction(rest, next);
+                rest = next;
+            }
         }
         if (!m_Version && m_ErrorCount == 0)
         {
@@ -192,8 +192,13 @@ private:
         return true;
     }
 
-    void ParseVersion(const std::string& text)
+    void ParseVersion(const std::string& statement, std::string& remainder)
     {
+        size_t end = 0;
+        while (end < statement.size() && !IsBlank(statement[end]))
+            ++end;
+        std::string text = statement.substr(0, end);
+        remainder = statement.substr(end);
         std::string lower = Lower(text);
         unsigned kind = 0;
         WORD version = 0;
@@ -217,24 +222,103 @@ private:
                                                 : PixelVersion(version >> 8, version & 0xFF));
     }
 
-    static std::vector<std::string> SplitOperands(const std::string& rest)
+    // One operand from pos: an optional "1 -" or "-", then a register or
+    // number with its suffixes, white space allowed only inside "[ ]".
+    // Returns it without white space.
+    static std::string ReadOperand(const std::string& text, size_t& pos)
     {
-        std::vector<std::string> ops;
-        if (Trim(rest).empty())
-            return ops;
-        size_t start = 0;
-        for (;;)
+        auto skip = [&]() {
+            while (pos < text.size() && IsBlank(text[pos]))
+                ++pos;
+        };
+        std::string out;
+        if (pos < text.size() && text[pos] == '1')
         {
-            size_t comma = rest.find(',', start);
-            ops.push_back(WithoutBlanks(rest.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
-            if (comma == std::string::npos)
-                break;
-            start = comma + 1;
+            size_t p = pos + 1;
+            while (p < text.size() && IsBlank(text[p]))
+                ++p;
+            if (p < text.size() && text[p] == '-')
+            {
+                out = "1-";
+                pos = p + 1;
+                skip();
+            }
         }
-        return ops;
+        if (pos < text.size() && text[pos] == '-')
+        {
+            out += '-';
+            ++pos;
+            skip();
+        }
+        bool inBrackets = false;
+        for (; pos < text.size(); ++pos)
+        {
+            char c = text[pos];
+            if (c == ',' || (!inBrackets && IsBlank(c)))
+                break;
+            if (c == '[')
+                inBrackets = true;
+            else if (c == ']')
+                inBrackets = false;
+            if (!IsBlank(c))
+                out += c;
+        }
+        return out;
     }
 
-    void ParseInstruction(const std::string& text)
+    // Reads Count comma-separated operands; Remainder gets what follows them.
+    bool ExtractOperands(const std::string& text, size_t count, const std::string& name,
+                         std::vector<std::string>& ops, std::string& remainder)
+    {
+        size_t pos = 0;
+        auto skip = [&]() {
+            while (pos < text.size() && IsBlank(text[pos]))
+                ++pos;
+        };
+        auto countError = [&](const char* what, size_t found) {
+            Error("%s operands for \"%s\": expected %u, found %u", what, name.c_str(), static_cast<unsigned>(count),
+                  static_cast<unsigned>(found));
+            return false;
+        };
+        for (size_t i = 0; i < count; ++i)
+        {
+            skip();
+            if (i > 0)
+            {
+                if (pos >= text.size() || text[pos] != ',')
+                    return countError("too few", i);
+                ++pos;
+                skip();
+            }
+            else if (pos >= text.size())
+                return countError("too few", 0);
+            std::string op = ReadOperand(text, pos);
+            if (op.empty())
+            {
+                Error("missing operand for \"%s\"", name.c_str());
+                return false;
+            }
+            ops.push_back(op);
+        }
+        skip();
+        if (pos < text.size() && text[pos] == ',')
+        {
+            size_t found = count;
+            while (pos < text.size() && text[pos] == ',')
+            {
+                ++pos;
+                skip();
+                ReadOperand(text, pos);
+                skip();
+                ++found;
+            }
+            return countError("too many", found);
+        }
+        remainder = text.substr(pos);
+        return true;
+    }
+
+    void ParseInstruction(const std::string& text, std::string& remainder)
     {
         std::string s = text;
         bool coIssue = false;
@@ -264,6 +348,10 @@ private:
             Error("unknown instruction \"%s\"", s.substr(0, sp).c_str());
             return;
         }
+        std::vector<std::string> ops;
+        size_t expected = static_cast<size_t>(info->Dsts + info->Srcs) + ((info->Flags & InstrDef) ? 4 : 0);
+        if (!ExtractOperands(rest, expected, base, ops, remainder))
+            return;
         if (m_Version == 0xFFFF)
             return;  // no usable version: nothing more to check
         WORD lo = Vertex() ? info->VsMin : info->PsMin;
@@ -338,21 +426,6 @@ private:
             Error("a co-issued instruction must follow an arithmetic instruction");
             return;
         }
-
-        std::vector<std::string> ops = SplitOperands(rest);
-        size_t expected = static_cast<size_t>(info->Dsts + info->Srcs) + ((info->Flags & InstrDef) ? 4 : 0);
-        if (ops.size() != expected)
-        {
-            Error("%s operands for \"%s\": expected %u, found %u", ops.size() > expected ? "too many" : "too few",
-                  base.c_str(), static_cast<unsigned>(expected), static_cast<unsigned>(ops.size()));
-            return;
-        }
-        for (const std::string& op : ops)
-            if (op.empty())
-            {
-                Error("missing operand for \"%s\"", base.c_str());
-                return;
-            }
 
         if (info->Flags & InstrPhase)
         {

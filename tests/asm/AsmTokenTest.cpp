@@ -149,9 +149,9 @@ TEST(AsmTokens, SourceModifiers)
     };
     for (const SSourceCase& c : cases)
     {
-        std::vector<DWORD> code = Tokens(std::string(c.Version) + "\nmov r0, " + c.Source + "\n");
-        ASSERT_EQ(code.size(), 5u) << c.Source;
-        EXPECT_EQ(code[3], c.Token) << c.Version << " " << c.Source;
+        std::vector<DWORD> code = Tokens(std::string(c.Version) + "\nmov r1, c0\nmov r0, " + c.Source + "\n");
+        ASSERT_EQ(code.size(), 8u) << c.Source;
+        EXPECT_EQ(code[6], c.Token) << c.Version << " " << c.Source;
     }
 }
 
@@ -172,9 +172,9 @@ TEST(AsmTokens, InstructionModifiers)
     };
     for (const SModifierCase& c : cases)
     {
-        std::vector<DWORD> code = Tokens(std::string(c.Version) + "\n" + c.Opcode + " r0, r1\n");
-        ASSERT_EQ(code.size(), 5u) << c.Opcode;
-        EXPECT_EQ(code[2], c.Dst) << c.Version << " " << c.Opcode;
+        std::vector<DWORD> code = Tokens(std::string(c.Version) + "\nmov r1, c0\n" + c.Opcode + " r0, r1\n");
+        ASSERT_EQ(code.size(), 8u) << c.Opcode;
+        EXPECT_EQ(code[5], c.Dst) << c.Version << " " << c.Opcode;
     }
 }
 
@@ -269,7 +269,7 @@ TEST(AsmErrors, LineNumberedMessages)
         {"ps.1.1\ntexbem t1, r0\n", "(2): error: \"r0\" cannot be a source of \"texbem\""},
         {"ps.1.1\n+mov r0, v0\n", "(2): error: a co-issued instruction must follow"},
  {"ps.1.1\nmov r0, v0\n+mov r1.a, v0\n", "(3): error: co-issued instructions must write .rgb and .a"},
-        {"ps.1.4\nmul r0.rgb, r1, r2\n+add r0.rgb, r1, r2\n", "(3): error: co-issued instructions must write"},
+        {"ps.1.4\nmul r0.rgb, c1, c2\n+add r0.rgb, c1, c2\n", "(3): error: co-issued instructions must write"},
         {"ps.1.1\ntex t0\ntex t1\ntex t2\ntex t3\ntexkill t0\n", "(6): error: more than 4 texture instructions"},
         {"ps.1.1\nmov r0,v0\nmov r0,v0\nmov r0,v0\nmov r0,v0\nmov r0,v0\nmov r0,v0\nmov r0,v0\nmov r0.rgb,v0\n"
          "+mov r0.a,v0\nmov r0,v0\n",
@@ -284,6 +284,9 @@ TEST(AsmErrors, LineNumberedMessages)
         {"ps.1.4\nmov t0, r0\n", "(2): error: \"t0\" cannot be the destination of \"mov\""},
         {"ps.1.4\nphase\nphase\n", "(3): error: \"phase\" may appear only once"},
         {"ps.1.1\nmov r0, t0_dz\n", "(2): error: \"t0_dz\" cannot be a source"},
+        {"vs.1.1\nmov r0.x, v0\nadd r0, r0, r1\n", "(3): error: r1 is read before anything is written to it"},
+        {"ps.1.1\ncnd r0, r0.a, c0, c1\n", "(2): error: r0 is read before anything"},
+        {"ps.1.1\nmov r1, c0\ncnd r0, r1.a, c0, c1\n", "(3): error: the condition of \"cnd\" must be r0.a in ps.1.1"},
         {"ps.1.1\ndef c0, 1, 2, x, 4\n", "(2): error: \"def\" value \"x\" is not a number"},
         {"ps.1.1\ndef r0, 1, 2, 3, 4\n", "(2): error: \"def\" needs a constant register"},
         {"ps.1.1\ndef c8, 1, 2, 3, 4\n", "(2): error: invalid register \"c8\""},
@@ -318,7 +321,7 @@ TEST(AsmErrors, ErrorFloodIsCut)
 TEST(AsmErrors, SkipValidationKeepsOnlyTheSyntaxChecks)
 {
     const char* usageRules[] = {"vs.1.1\nadd r0, c0, c1\n", "ps.1.1\nmov r0.rg, v0\n",
-                                "ps.1.1\nmov r0, v0\ntex t0\n"};
+                                "ps.1.1\nmov r0, v0\ntex t0\n", "ps.1.1\nmov r0, r1\n"};
     for (const char* text : usageRules)
         EXPECT_FALSE(Tokens(text, 2).empty()) << text;
     EXPECT_THAT(Errors("ps.1.1\nmov r5, v0\n", 2), HasSubstr("invalid register"));

@@ -478,6 +478,14 @@ private:
             return;
         if (Vertex() && Validate() && !CheckVertexReadPorts(srcs))
             return;
+        if (Validate() && !CheckTempsWritten(srcs))
+            return;
+        if (Pixel() && Validate() && info->Opcode == OpCnd && m_Version < 0x0104 &&
+            !(srcs[0].Letter == 'r' && srcs[0].Number == 0 && ((tokens[2] >> SwizzleShift) & 0xFF) == 0xFF))
+        {
+            Error("the condition of \"cnd\" must be r0.a in %s", VersionText().c_str());
+            return;
+        }
         DWORD mask = info->Dsts ? (tokens[1] >> WriteMaskShift) & 0xF : 0;
         if (Pixel() && Validate() && !CheckPixelSlots(texture, arithmetic, coIssue, mask))
             return;
@@ -486,6 +494,19 @@ private:
             m_ArithmeticInPhase = true;
         m_LastArithmetic = arithmetic;
         m_LastMask = mask;
+        if (info->Dsts && dst.Letter == 'r')
+            m_TempsWritten |= 1u << dst.Number;
+    }
+
+    bool CheckTempsWritten(const std::vector<SRegister>& srcs)
+    {
+        for (const SRegister& r : srcs)
+            if (r.Letter == 'r' && !(m_TempsWritten & (1u << r.Number)))
+            {
+                Error("r%u is read before anything is written to it", r.Number);
+                return false;
+            }
+        return true;
     }
 
     // Co-issued pairs split colour and alpha; a pixel shader (each phase in
@@ -981,7 +1002,8 @@ private:
     bool m_PhaseSeen = false;
     bool m_ArithmeticInPhase = false;
     bool m_LastArithmetic = false;
-    DWORD m_LastMask = 0;           // write mask of the last instruction
+    DWORD m_LastMask = 0;
+    DWORD m_TempsWritten = 0;       // bit per r register           // write mask of the last instruction
     unsigned m_TextureCount = 0;    // pixel shader slots used (in this phase)
     unsigned m_ArithmeticCount = 0;
 };

@@ -98,7 +98,8 @@ protected:
     {
         s_Device->SetVertexShader(D3DFVF_XYZ);
         s_Device->SetPixelShader(0);
-        s_Device->SetTexture(0, nullptr);
+        for (DWORD stage = 0; stage < 4; ++stage)
+            s_Device->SetTexture(stage, nullptr);
         for (DWORD h : m_VertexShaders)
             s_Device->DeleteVertexShader(h);
         for (DWORD h : m_PixelShaders)
@@ -198,7 +199,7 @@ protected:
         s_Device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
         s_Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
         s_Device->SetRenderState(D3DRS_LIGHTING, FALSE);
-        for (DWORD stage = 0; stage < 2; ++stage)
+        for (DWORD stage = 0; stage < 4; ++stage)
         {
             s_Device->SetTextureStageState(stage, D3DTSS_MINFILTER, D3DTEXF_POINT);
             s_Device->SetTextureStageState(stage, D3DTSS_MAGFILTER, D3DTEXF_POINT);
@@ -308,6 +309,60 @@ TEST_F(AsmDevice, VertexDefAndRelativeAddressing)
     EXPECT_TRUE(Near(got.Centre, 255, 128, 0));
 }
 
+// The vertex instruction set, one case per instruction: r0 starts as
+// (0, 0, 0, 1) and goes out as the diffuse colour.
+struct SVertexCase
+{
+    const char* Body;
+    float R, G, B;
+};
+
+TEST_F(AsmDevice, VertexInstructionsComputeWhatTheyShould)
+{
+    const SVertexCase cases[] = {
+        {"nop\n", 0, 0, 0},
+        {"mov r0.xyz, c4.xwx\n", 0.5f, 0.25f, 0.5f},
+        {"add r0.xyz, c4.xwx, c4.wwx\n", 0.75f, 0.5f, 1.0f},
+        {"mov r1, c5\nsub r0.xyz, c4.yzy, r1.x\n", 0.25f, 1.0f, 0.25f},
+        {"mad r0.xyz, c4.xwx, c4.xxw, c4.w\n", 0.5f, 0.375f, 0.375f},
+        {"mul r0.xyz, c4.xwx, c4.xxy\n", 0.25f, 0.125f, 1.0f},
+        {"rcp r0.x, c4.y\nrcp r0.y, c4.z\n", 0.5f, 0.25f, 0},
+        {"rsq r0.x, c4.z\nrsq r0.y, c5.w\n", 0.5f, 0.7071f, 0},
+        {"dp3 r0.x, c7, c7\ndp4 r0.y, c7, c7\n", 0.328125f, 0.578125f, 0},
+        {"min r0.x, c4.x, c4.w\nmax r0.y, c4.x, c4.w\n", 0.25f, 0.5f, 0},
+        {"slt r0.x, c4.x, c4.y\nsge r0.y, c4.x, c4.y\nsge r0.z, c4.y, c4.y\n", 1, 0, 1},
+        {"exp r0.x, c5.y\nlog r1.x, c4.z\nmul r0.y, r1.x, c4.w\n", 0.5f, 0.5f, 0},
+        {"expp r1, c5.y\nmov r0.xyz, r1.xzw\n", 0.5f, 0.5f, 1.0f},
+        {"logp r1, c4.z\nmul r0.xyz, r1.z, c4.w\n", 0.5f, 0.5f, 0.5f},
+        {"frc r0.xy, c5.x\n", 0.75f, 0.75f, 0},
+        {"lit r0, c8\n", 1.0f, 0.5f, 0.0625f},
+        {"mov r1, c4\ndst r0, c7, r1.w\n", 1.0f, 0.125f, 0.125f},
+        {"mov r1, c7\nm3x3 r0.xyz, r1, c9\n", 0.25f, 0.125f, 0.5f},
+        {"mov r1, c7\nm4x3 r0.xyz, r1, c9\n", 0.25f, 0.125f, 1.0f},
+        {"mov r1, c7\nm3x2 r0.xy, r1, c9\n", 0.25f, 0.125f, 0},
+        {"mov r1, c7\nm3x4 r0, r1, c9\n", 0.25f, 0.125f, 0.5f},
+    };
+    SetHalfScale();
+    SetVertexConstant(4, 0.5f, 2.0f, 4.0f, 0.25f);
+    SetVertexConstant(5, 1.75f, -1.0f, 0.5f, 2.0f);
+    SetVertexConstant(6, 0, 0, 0, 1);
+    SetVertexConstant(7, 0.25f, 0.5f, 0.125f, 0.5f);
+    SetVertexConstant(8, 0.5f, 0.25f, 0, 2);
+    SetVertexConstant(9, 1, 0, 0, 0);
+    SetVertexConstant(10, 0, 0, 1, 0);
+    SetVertexConstant(11, 0, 1, 0, 1);
+    SetVertexConstant(12, 0, 0, 0, 0);
+    DWORD ps = PixelShader(DiffusePS);
+    for (const SVertexCase& c : cases)
+    {
+        std::string text = std::string("vs.1.1\nm4x4 oPos, v0, c0\nmov r0, c6\n") + c.Body + "mov oD0, r0\n";
+        SPixels got = Draw(VertexShader(text.c_str()), ps);
+        EXPECT_TRUE(Near(got.Centre, static_cast<int>(c.R * 255 + 0.5f), static_cast<int>(c.G * 255 + 0.5f),
+                         static_cast<int>(c.B * 255 + 0.5f)))
+            << c.Body;
+    }
+}
+
 // Pixel shaders behind the colour vertex shader: diffuse white, texture 0 one flat colour.
 struct SPixelCase
 {
@@ -357,9 +412,21 @@ TEST_F(AsmDevice, PixelShadersDrawTheColourTheyCompute)
          "add r0.rgb, r0, c3\n"
          "+mov r0.a, c3.a\n",
          146, 192, 52},
+        {"lrp", "ps.1.1\ndef c0, 0.5, 0.5, 0.5, 0.5\ndef c1, 1, 0, 0.5, 1\ndef c2, 0, 1, 0.25, 1\n"
+                "mov r1, c1\nlrp r0, c0, r1, c2\n", 128, 128, 96},
+        {"cnd", "ps.1.1\ndef c0, 0.25, 0.5, 0.75, 1\ndef c1, 0, 0, 0, 0.75\nmov r0, c1\ncnd r0, r0.a, c0, v0\n",
+         64, 128, 191},
+        {"dp3", "ps.1.1\ndef c0, 0.25, 0.25, 0.25, 0.25\ndp3 r0, c0, v0\n", 191, 191, 191},
+        {"dp4", "ps.1.2\ndef c0, 0.25, 0.25, 0.25, 0.25\ndp4 r0, c0, v0\n", 255, 255, 255},
+        {"mad", "ps.1.1\ndef c0, 1, 0.5, 0.25, 1\ndef c1, 0, 0.25, 0.5, 0\ntex t0\nmad r0, t0, c0, c1\n", 255, 128, 128},
+        {"texreg2ar", "ps.1.1\ntex t0\ntexreg2ar t1, t0\nmov r0, t1\n", 64, 32, 16},
+        {"texm3x2tex", "ps.1.1\ntex t0\ntexm3x2pad t1, t0\ntexm3x2tex t2, t0\nmov r0, t2\n", 64, 32, 16},
+        {"texkill", "ps.1.1\ntexkill t0\nmov r0, v0\n", 255, 255, 255},
         {"ps.1.4 texld and _d2", "ps.1.4\ntexld r0, t0\nmov_d2 r0, r0\n", 128, 64, 0},
     };
     BindFlatTexture(0, D3DCOLOR_XRGB(255, 128, 0));
+    BindFlatTexture(1, D3DCOLOR_XRGB(64, 32, 16));
+    BindFlatTexture(2, D3DCOLOR_XRGB(64, 32, 16));
     SetHalfScale();
     SetVertexConstant(4, 1.0f, 1.0f, 1.0f, 1.0f);
     DWORD vs = VertexShader(ColourVS);

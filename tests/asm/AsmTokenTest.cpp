@@ -284,6 +284,8 @@ TEST(AsmErrors, LineNumberedMessages)
         {"ps.1.4\nmov t0, r0\n", "(2): error: \"t0\" cannot be the destination of \"mov\""},
         {"ps.1.4\nphase\nphase\n", "(3): error: \"phase\" may appear only once"},
         {"ps.1.1\nmov r0, t0_dz\n", "(2): error: \"t0_dz\" cannot be a source"},
+        {"vs.1.1\nrcp r0, v0\n", "(2): error: \"v0\" cannot be a source of \"rcp\" (name one component"},
+        {"vs.1.1\nexpp r0, v0.xy\n", "(2): error: \"v0.xy\" cannot be a source of \"expp\""},
         {"vs.1.1\nmov r0.x, v0\nadd r0, r0, r1\n", "(3): error: r1 is read before anything is written to it"},
         {"ps.1.1\ncnd r0, r0.a, c0, c1\n", "(2): error: r0 is read before anything"},
         {"ps.1.1\nmov r1, c0\ncnd r0, r1.a, c0, c1\n", "(3): error: the condition of \"cnd\" must be r0.a in ps.1.1"},

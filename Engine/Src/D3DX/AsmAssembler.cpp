@@ -898,10 +898,15 @@ private:
         bool texture = (info.Flags & InstrTexture) != 0;
         bool ps14 = Pixel() && m_Version >= 0x0104;
         bool texLoad14 = ps14 && texture;  // texld, texcrd
+        bool replicate = swizzle == 0x00 || swizzle == 0x55 || swizzle == 0xAA || swizzle == 0xFF;
         if (Vertex())
         {
             if (mod != ModNone && mod != ModNeg)
                 return refuse(" (vertex shaders allow only \"-\")");
+            bool scalar = info.Opcode == OpRcp || info.Opcode == OpRsq || info.Opcode == OpExp ||
+                          info.Opcode == OpLog || info.Opcode == OpExpP || info.Opcode == OpLogP;
+            if (scalar && !replicate && Validate())
+                return refuse(" (name one component: .x, .y, .z or .w)");
             return true;
         }
         if (texLoad14)
@@ -934,7 +939,6 @@ private:
             return refuse(" (ps.1.4 reads t registers only with texld and texcrd)");
         if (!Validate() || swizzle == 0xE4)
             return true;
-        bool replicate = swizzle == 0x00 || swizzle == 0x55 || swizzle == 0xAA || swizzle == 0xFF;
         if (ps14 ? !replicate : (swizzle != 0xFF && swizzle != 0xAA))
             return refuse(ps14 ? " (only .r, .g, .b or .a replicate)" : " (only .a or .b replicate)");
         return true;

@@ -51,6 +51,14 @@ HRESULT WINAPI D3DXCreateBuffer(DWORD NumBytes, LPD3DXBUFFER* ppBuffer)
 {
     if (!ppBuffer)
         return E_INVALIDARG;
-    *ppBuffer = new (std::nothrow) CD3DXBuffer(NumBytes);
-    return *ppBuffer ? S_OK : E_OUTOFMEMORY;
+    try
+    {
+        *ppBuffer = new CD3DXBuffer(NumBytes);
+    }
+    catch (const std::bad_alloc&)
+    {
+        *ppBuffer = nullptr;
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
 }

@@ -108,10 +108,10 @@ protected:
             t->Release();
     }
 
-    static std::vector<DWORD> Assemble(const char* text)
+    static std::vector<DWORD> Assemble(const char* text, DWORD flags)
     {
         LPD3DXBUFFER code = nullptr, errors = nullptr;
-        HRESULT hr = D3DXAssembleShader(text, static_cast<UINT>(strlen(text)), 0, nullptr, &code, &errors);
+        HRESULT hr = D3DXAssembleShader(text, static_cast<UINT>(strlen(text)), flags, nullptr, &code, &errors);
         std::string message = errors ? static_cast<const char*>(errors->GetBufferPointer()) : "";
         if (errors)
             errors->Release();
@@ -125,9 +125,9 @@ protected:
     }
 
     // Position in v0, texture coordinates in v1.
-    DWORD VertexShader(const char* text)
+    DWORD VertexShader(const char* text, DWORD flags = 0)
     {
-        std::vector<DWORD> code = Assemble(text);
+        std::vector<DWORD> code = Assemble(text, flags);
         if (code.empty())
             return 0;
         const DWORD decl[] = {D3DVSD_STREAM(0), D3DVSD_REG(0, D3DVSDT_FLOAT3), D3DVSD_REG(1, D3DVSDT_FLOAT2),
@@ -141,9 +141,9 @@ protected:
         return handle;
     }
 
-    DWORD PixelShader(const char* text)
+    DWORD PixelShader(const char* text, DWORD flags = 0)
     {
-        std::vector<DWORD> code = Assemble(text);
+        std::vector<DWORD> code = Assemble(text, flags);
         if (code.empty())
             return 0;
         DWORD handle = 0;
@@ -270,6 +270,14 @@ TEST_F(AsmDevice, TransformAndColourVertexShader)
     SPixels got = Draw(VertexShader(ColourVS), PixelShader(DiffusePS));
     EXPECT_TRUE(Near(got.Centre, 64, 128, 255));
     EXPECT_TRUE(Near(got.Corner, 32, 32, 32));  // outside the halved quad
+}
+
+TEST_F(AsmDevice, DebugCommentsInTheCodeAreAccepted)
+{
+    SetHalfScale();
+    SetVertexConstant(4, 1.0f, 0.5f, 0.25f, 1.0f);
+    SPixels got = Draw(VertexShader(ColourVS, D3DXASM_DEBUG), PixelShader(DiffusePS, D3DXASM_DEBUG));
+    EXPECT_TRUE(Near(got.Centre, 255, 128, 64));
 }
 
 TEST_F(AsmDevice, TwoPhasePixelShaderReadsThroughComputedCoordinates)

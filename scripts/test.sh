@@ -19,6 +19,21 @@ echo "== host tests"
 echo "== Windows tests under Wine"
 (cd build/win && ctest -j "$JOBS" --output-on-failure) 2>&1 | tee build/logs/win-tests.txt || status=1
 
+# A short, bounded libFuzzer run of each parser's fuzz target.
+fuzz_smoke() { # name cmake-target binary seed-dir
+  local name=$1 target=$2 bin=$3 seeds=$4 log=build/logs/fuzz-$1.txt
+  echo "== fuzz smoke: $name"
+  mkdir -p "build/host/fuzz-corpus/$name"
+  if cmake --build build/host --target "$target" >"$log" 2>&1 &&
+     "$bin" -max_total_time=${FUZZ_SECONDS:-10} -timeout=5 -print_final_stats=1 \
+       "build/host/fuzz-corpus/$name" "$seeds" >>"$log" 2>&1; then
+    grep -m1 "stat::number_of_executed_units" "$log"
+  else
+    echo "fuzz smoke $name FAILED (see $log)"; status=1
+  fi
+}
+fuzz_smoke asm asm_fuzz build/host/tests/asm/asm_fuzzer tests/asm/corpus
+
 sum() { sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' "$1" | tail -n1; }
 read -r f1 t1 <<<"$(sum build/logs/host-tests.txt)"
 read -r f2 t2 <<<"$(sum build/logs/win-tests.txt)"

@@ -129,10 +129,10 @@ TEST_F(Drawing, ClippedQuadsAreDropped)
     ASSERT_TRUE(font.LoadFromMemory(bytes.data(), bytes.size()));
     TextBatch batch;
     batch.SetFont(&font);
-    const RECT clip = {0, 0, 30, 30};
+    const RECT clip = {0, 0, 21, 30};
     batch.SetClipRects(&clip, nullptr);
     const float pos[2] = {0, 0}, white[4] = {1, 1, 1, 1};
-    batch.AddText("AAAA", pos, white, 1.0f); // quads at x 0, 20, 40, 60
+    batch.AddText("AAAA", pos, white, 1.0f); // quads of width 2 at x 0, 20, 40, 60
     batch.Render();
     EXPECT_EQ(batch.GetDrawnQuadCount(), 1u) << "the quad across the edge needs clip rectangle B";
 }

@@ -125,7 +125,7 @@ bool Font::LoadFromFile(FILE* pFile)
         const long size = ftell(pFile);
         if (size > 0 && fseek(pFile, 0, SEEK_SET) == 0)
         {
-            std::vector<unsigned char> buffer(size_t(size));
+            std::vector<unsigned char> buffer(static_cast<size_t>(size));
             if (fread(buffer.data(), 1, buffer.size(), pFile) == buffer.size())
                 ok = LoadFromMemory(buffer.data(), buffer.size());
         }

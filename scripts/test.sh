@@ -19,6 +19,14 @@ echo "== host tests"
 echo "== Windows tests under Wine"
 (cd build/win && ctest -j "$JOBS" --output-on-failure) 2>&1 | tee build/logs/win-tests.txt || status=1
 
+echo "== tuning-file fuzz smoke"
+if [ -x build/host/tests/foundation/tuning_fuzzer ]; then
+  rm -rf build/fuzz/tuning && mkdir -p build/fuzz/tuning/corpus
+  cp tests/foundation/fixtures/roundtrip.txt content/values.txt build/fuzz/tuning/corpus/
+  (cd build/fuzz/tuning && "$ROOT/build/host/tests/foundation/tuning_fuzzer" -runs=10000 -max_total_time=20 corpus) \
+    > build/logs/fuzz-tuning.txt 2>&1 || { echo "the tuning-file fuzzer failed: build/logs/fuzz-tuning.txt"; status=1; }
+fi
+
 sum() { sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' "$1" | tail -n1; }
 read -r f1 t1 <<<"$(sum build/logs/host-tests.txt)"
 read -r f2 t2 <<<"$(sum build/logs/win-tests.txt)"

@@ -82,6 +82,42 @@ protected:
     std::map<IStorageFile*, IStorage*> m_OpenFiles;
 };
 
+// One entry of a scene archive, copied into memory: at its offset the
+// archive holds the entry's size (u32) and then its bytes.
+class CSSSFile : public CMemoryFile
+{
+public:
+    // An entry that does not lie wholly inside the archive comes out empty.
+    CSSSFile(IStorageFile& archive, uint32_t offset);
+
+private:
+    std::shared_ptr<std::vector<uint8_t>> m_pData;
+};
+
+// A scene archive's entries as files, looked up by exact name.
+class CSSSFileStorage : public IStorage
+{
+public:
+    struct Entry
+    {
+        std::string name;
+        uint32_t type;
+        uint64_t offset; // the low 32 bits are used
+    };
+
+    // `archive` was opened by `owner`, which closes it when this storage goes.
+    CSSSFileStorage(IStorageFile* archive, IStorage* owner, const std::vector<Entry>& directory);
+    ~CSSSFileStorage() override;
+    IStorageFile* Open(const std::string& name) override;
+    void Close(IStorageFile* file) override { delete file; }
+    bool Find(const std::string& pattern, std::vector<std::string>* list) override;
+
+private:
+    IStorageFile* m_pArchive;
+    IStorage* m_pOwner;
+    std::map<std::string, Entry> m_Directory;
+};
+
 #ifdef _WIN32
 // One RCDATA resource of the program.
 class CResourceFile : public CMemoryFile

@@ -27,7 +27,8 @@ void CMemoryFile::Read(void* destination, uint32_t count)
     const uint32_t available = m_Size - m_Position;
     if (count > available)
         count = available;
-    memcpy(destination, m_pBytes + m_Position, count);
+    if (count)
+        memcpy(destination, m_pBytes + m_Position, count);
     m_Position += count;
 }
 
@@ -61,6 +62,53 @@ uint32_t CDiskFile::Tell()
 void CDiskFile::Seek(uint32_t position)
 {
     fseek(m_pFile, long(position), SEEK_SET);
+}
+
+CSSSFile::CSSSFile(IStorageFile& archive, uint32_t offset) : CMemoryFile(nullptr, 0)
+{
+    const uint32_t archiveSize = archive.GetSize();
+    uint32_t size = 0;
+    if (offset > archiveSize || archiveSize - offset < sizeof size)
+        return;
+    archive.Seek(offset);
+    archive.Read(&size, sizeof size);
+    if (size > archiveSize - offset - sizeof size)
+        return;
+    m_pData = std::make_shared<std::vector<uint8_t>>(size);
+    if (size)
+        archive.Read(m_pData->data(), size);
+    m_pBytes = m_pData->data();
+    m_Size = size;
+}
+
+CSSSFileStorage::CSSSFileStorage(IStorageFile* archive, IStorage* owner, const std::vector<Entry>& directory)
+    : m_pArchive(archive), m_pOwner(owner)
+{
+    for (const Entry& e : directory)
+        m_Directory[e.name] = e;
+}
+
+CSSSFileStorage::~CSSSFileStorage()
+{
+    if (m_pArchive && m_pOwner)
+        m_pOwner->Close(m_pArchive);
+    m_Directory.clear();
+}
+
+IStorageFile* CSSSFileStorage::Open(const std::string& name)
+{
+    auto it = m_Directory.find(name);
+    if (it == m_Directory.end() || !m_pArchive)
+        return nullptr;
+    return new CSSSFile(*m_pArchive, uint32_t(it->second.offset));
+}
+
+bool CSSSFileStorage::Find(const std::string& pattern, std::vector<std::string>* list)
+{
+    std::vector<std::string> names;
+    for (const auto& e : m_Directory)
+        names.push_back(e.first);
+    return FindNames(pattern, names, list);
 }
 
 IStorageFile* CMetaStorage::Open(const std::string& name)

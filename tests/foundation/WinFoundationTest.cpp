@@ -323,7 +323,7 @@ TEST(LanguageTable, TranslatesIntoTheCodePageOfTheLanguage)
 
     ASSERT_TRUE(table.SelectLanguage("de"));
     const std::string multiLine = table.Translate(
-        "Could not find any compatible Direct3D devices.\nPlease refer to https://vellomaris.example/tarnholm/support");
+        "Could not find any compatible Direct3D devices.\nPlease refer to https://support.vellomaris.example/tarnholm");
     EXPECT_EQ(multiLine.find("Es wurden keine kompatiblen Direct3D-Ger\xe4te gefunden.\n"), 0u);
 
     LogCapture log;

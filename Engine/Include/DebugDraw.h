@@ -29,6 +29,8 @@ public:
     static void Flush(class DebugDraw& debugDraw);
 
 private:
+    void ReleaseBuffers();
+
     DWORD m_Fvf;
     UINT m_VertexSize;
     std::vector<BYTE> m_Vertices;

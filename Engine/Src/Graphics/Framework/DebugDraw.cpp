@@ -24,10 +24,18 @@ LineDrawer::LineDrawer(DWORD fvf, UINT vertexSize) : m_Fvf(fvf), m_VertexSize(ve
 
 LineDrawer::~LineDrawer()
 {
+    ReleaseBuffers();
+}
+
+void LineDrawer::ReleaseBuffers()
+{
     if (m_pVB)
         m_pVB->Release();
     if (m_pIB)
         m_pIB->Release();
+    m_pVB = nullptr;
+    m_pIB = nullptr;
+    m_VertexCapacity = m_IndexCapacity = 0;
 }
 
 void LineDrawer::AddVertex(const void* pVertex)
@@ -51,8 +59,12 @@ void LineDrawer::Draw()
         return;
     if (!m_pRsm)
         m_pRsm = &RenderStateManager::Instance();
-    if (!m_pDevice)
+    if (m_pRsm->GetDevice() != m_pDevice)
+    {
+        // Buffers belong to the device that made them.
+        ReleaseBuffers();
         m_pDevice = m_pRsm->GetDevice();
+    }
     if (!m_pDevice)
         return;
     if (m_VertexCapacity < vertices || !m_pVB)
@@ -102,8 +114,7 @@ void LineDrawer::Flush(DebugDraw& dd)
 {
     RenderStateManager& rsm = *dd.m_pRsm;
     rsm.PushStates();
-    if (!dd.m_pDevice)
-        dd.m_pDevice = rsm.GetDevice();
+    dd.m_pDevice = rsm.GetDevice();
     IDirect3DDevice8* device = dd.m_pDevice;
     if (device)
     {

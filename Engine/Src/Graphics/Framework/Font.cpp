@@ -294,6 +294,13 @@ void TextBatch::Render()
 {
     if (m_QueuedGlyphs == 0)
         return;
+    if (m_pVB && m_pDevice != RenderStateManager::Instance().GetDevice())
+    {
+        // The buffers belong to a device that is gone: make new ones.
+        SafeRelease(m_pVB);
+        SafeRelease(m_pIB);
+        m_bBuilt = false;
+    }
     if (!m_bBuilt)
     {
         if (!m_pVB || m_QueuedGlyphs > m_CapacityGlyphs)
@@ -351,6 +358,14 @@ void DrawRect(int left, int top, int right, int bottom, float r, float g, float 
     static IDirect3DVertexBuffer8* s_pVB = nullptr;
     static IDirect3DIndexBuffer8* s_pIB = nullptr;
     static bool s_bTriedVB = false, s_bTriedIB = false;
+    static IDirect3DDevice8* s_pDevice = nullptr;
+    if (device != s_pDevice)
+    {
+        SafeRelease(s_pVB);
+        SafeRelease(s_pIB);
+        s_bTriedVB = s_bTriedIB = false;
+        s_pDevice = device;
+    }
     if (!s_bTriedVB)
     {
         s_bTriedVB = true;

@@ -19,6 +19,9 @@ echo "== host tests"
 echo "== Windows tests under Wine"
 (cd build/win && ctest -j "$JOBS" --output-on-failure) 2>&1 | tee build/logs/win-tests.txt || status=1
 
+echo "== archive reader fuzz smoke"
+bash tests/archive/fuzz/run.sh 2>&1 | tee build/logs/archive-fuzz.txt || status=1
+
 sum() { sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' "$1" | tail -n1; }
 read -r f1 t1 <<<"$(sum build/logs/host-tests.txt)"
 read -r f2 t2 <<<"$(sum build/logs/win-tests.txt)"

@@ -37,11 +37,15 @@ bool IsInsideFrustum(const Frustum& frustum, const D3DXVECTOR3& point);
 extern Frustum g_CurrentFrustum;
 const Frustum& GetCurrentFrustum();
 
-// How an applied camera reaches the device: the device-state cache installs
-// this to record and set the view and projection transforms. Null: the
-// camera only publishes its frustum.
+// How an applied camera reaches the device. In the Windows build it is
+// ApplyCameraTransformsToDevice: the view and the projection go through the
+// device-state cache. Tests may replace it; null: the camera only publishes
+// its frustum.
 typedef void (*CameraTransformSink)(const D3DXMATRIX& view, const D3DXMATRIX& projection);
 void SetCameraTransformSink(CameraTransformSink sink);
+#ifdef _WIN32
+void ApplyCameraTransformsToDevice(const D3DXMATRIX& view, const D3DXMATRIX& projection);
+#endif
 
 class Camera : public Object
 {

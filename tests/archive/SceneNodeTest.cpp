@@ -95,7 +95,7 @@ TEST_F(SceneNode, WorldIsLocalTimesParentWorld)
     EXPECT_EQ(child.GetWorldMatrix(), Translation(10, 0, 0) * scale * Translation(1, 2, 3));
     EXPECT_FLOAT_EQ(child.GetWorldMatrix()._41, 21);
     EXPECT_EQ(child.GetParentName(), "parent");
-    EXPECT_FLOAT_EQ(child.DistanceToWorld(21, 2, 6), 3);
+    EXPECT_NEAR(child.DistanceToWorld(21, 2, 6), 3, 1e-3);
     EXPECT_EQ(child.DistanceToLocal(10, 0, 0), 0);
 }
 

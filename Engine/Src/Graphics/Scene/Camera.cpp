@@ -10,7 +10,11 @@ Frustum g_CurrentFrustum = {};
 
 namespace
 {
+#ifdef _WIN32
+CameraTransformSink g_pTransformSink = ApplyCameraTransformsToDevice;
+#else
 CameraTransformSink g_pTransformSink = nullptr;
+#endif
 
 D3DXPLANE Column(const D3DXMATRIX& m, int c)
 {

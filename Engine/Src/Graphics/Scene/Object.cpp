@@ -6,6 +6,7 @@
 #include "Camera.h"
 #include "FileStorage.h"
 #include "Log.h"
+#include "MathUtils.h"
 #include "ObjectModifier.h"
 
 Camera* g_CurrentCamera = nullptr;
@@ -51,7 +52,7 @@ float Distance(const D3DXMATRIX& m, float x, float y, float z)
 {
     const float dx = m._41 - x, dy = m._42 - y, dz = m._43 - z;
     const float sq = dx * dx + dy * dy + dz * dz;
-    return sq == 0.0f ? 0.0f : std::sqrt(sq);
+    return sq == 0.0f ? 0.0f : SqrtTable::Sqrt(sq);
 }
 } // namespace
 

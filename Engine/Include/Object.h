@@ -89,6 +89,9 @@ public:
     // an empty range or one that comes to no duration does not start.
     void PlayAnimation(uint32_t startMs, uint32_t endMs, uint32_t offsetMs, float speed, int32_t loops,
                        bool recursive, bool restAtStart);
+    // After PlayAnimation: for `seconds` the local matrix moves from where it
+    // is now towards the keys, then the animation plays from its offset.
+    void BlendIn(float seconds);
     bool IsAnimating() const;
     void SetChildrenAnimationSpeed(float speed);
     void UpdateHierarchy();

@@ -128,6 +128,44 @@ TEST_F(SceneNode, PlaybackLoopsAndRests)
     }
 }
 
+TEST_F(SceneNode, KeyEventsFireWithTheirPair)
+{
+    Object o("steps");
+    AddSlide(o);
+    o.AddKey(2000, Translation(10, 10, 0));
+    int second = 0;
+    o.AddKeyEvent(1, [&second] { ++second; });
+    o.PlayAnimation(0, 2000, 0, 1, -1, false, false);
+    const struct
+    {
+        float step;
+        int fired;
+    } steps[] = {{0.5f, 0}, {1.0f, 1}, {0.25f, 2}, {0.5f, 2}};
+    for (const auto& s : steps)
+    {
+        Advance(s.step);
+        Update(o);
+        EXPECT_EQ(second, s.fired);
+    }
+}
+
+TEST_F(SceneNode, BlendInMovesFromThePoseToTheKeys)
+{
+    Object o("slide");
+    AddSlide(o);
+    o.SetLocalMatrix(Translation(0, 8, 0));
+    o.PlayAnimation(0, 1000, 0, 1, -1, false, false);
+    o.BlendIn(0.5f);
+    Advance(0.25f);
+    Update(o);
+    EXPECT_NEAR(o.GetLocalMatrix()._42, 4, 1e-4) << "halfway from the pose";
+    EXPECT_NEAR(o.GetLocalMatrix()._41, 5, 1e-4) << "towards the pair's end key";
+    Advance(0.5f); // 0.25 s past the blend: the animation runs from its start
+    Update(o);
+    EXPECT_NEAR(o.GetLocalMatrix()._41, 2.5f, 1e-3);
+    EXPECT_NEAR(o.GetLocalMatrix()._42, 0, 1e-4);
+}
+
 TEST_F(SceneNode, RangesThatCannotPlayDoNotStart)
 {
     const struct
@@ -249,6 +287,23 @@ TEST_F(SceneNode, BillboardsTurnTowardsTheCurrentCamera)
         EXPECT_NEAR(w._21, p.x / len, 1e-5) << "local +Y points at the camera";
         EXPECT_NEAR(w._22, p.y / len, 1e-5);
         EXPECT_NEAR(w._33, 1, 1e-5) << "turned about Z only";
+    }
+
+    s.SetPosition(0);
+    Object upAligned;
+    upAligned.LoadFromStream("bb3Grass", s);
+    for (float angle : {0.0f, 0.6f, 2.0f})
+    {
+        D3DXMATRIX turn;
+        D3DXMatrixRotationZ(&turn, angle);
+        camera.SetWorldMatrix(turn * Translation(4, 4, 2));
+        camera.UpdateView();
+        Update(upAligned);
+        const D3DXMATRIX& w = upAligned.GetWorldMatrix();
+        const D3DXMATRIX& view = camera.GetView();
+        const float along = w._11 * view._12 + w._12 * view._22 + w._13 * view._32;
+        EXPECT_NEAR(along, 0, 1e-5) << "local X across the camera's up, angle " << angle;
+        EXPECT_NEAR(w._33, 1, 1e-5);
     }
 
     s.SetPosition(0);

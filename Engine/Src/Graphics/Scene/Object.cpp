@@ -163,6 +163,15 @@ void Object::PlayAnimation(uint32_t startMs, uint32_t endMs, uint32_t offsetMs, 
         MakeDynamic();
 }
 
+void Object::BlendIn(float seconds)
+{
+    if (!m_bPlaying || seconds <= 0)
+        return;
+    m_bBlendingIn = true;
+    m_BlendDuration = seconds;
+    m_BlendSource = m_Local;
+}
+
 bool Object::IsAnimating() const
 {
     if (m_bPlaying)

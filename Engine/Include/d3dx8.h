@@ -2,6 +2,7 @@
 // Our D3DX 8 layer: everything in one include.
 #include "d3dx8math.h"
 #include "d3dx8err.h"
+#include "d3dx8tex.h"
 
 #if __has_include("d3dx8core.h")
 #include "d3dx8core.h"

@@ -11,6 +11,7 @@
 
 #include "Log.h"
 #include "OpenAutomate.h"
+#include "RenderStateManager.h"
 #include "d3dapp.h"
 
 namespace {
@@ -76,10 +77,11 @@ public:
                                    {w * 0.75f, h * 0.75f, 0.5f, 1, kShapeColour},
                                    {w * 0.25f, h * 0.75f, 0.5f, 1, kShapeColour}};
             d->SetTexture(0, nullptr);
-            d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-            d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-            d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-            d->SetRenderState(D3DRS_LIGHTING, FALSE);
+            RenderStateManager& rsm = RenderStateManager::Instance();
+            rsm.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+            rsm.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+            rsm.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+            rsm.SetRenderState(D3DRS_LIGHTING, FALSE);
             d->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
             d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(Vertex));
             d->EndScene();

@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include "AppClock.h"
+#include "DebugDraw.h"
+#include "RenderStateManager.h"
 #include "Log.h"
 #include "OpenAutomate.h"
 #include "Timer.h"
@@ -183,7 +185,7 @@ HRESULT CD3DApplication::Render3DEnvironment()
     }
 
     m_pd3dDevice->BeginScene();
-    // Debug lines are flushed here once the debug drawing exists.
+    LineDrawer::Flush(DebugDraw::Instance());
     m_pd3dDevice->EndScene();
     if (m_pBenchmark)
         oaDisplayFrame((double)m_pTimer->GetTime());
@@ -196,30 +198,29 @@ void CD3DApplication::FadeScreen(IDirect3DDevice8* device, float width, float he
     if (alpha == 0.0f)
         return;
 
-    // Saved and restored here until the device-state cache takes this over.
-    static const D3DRENDERSTATETYPE kStates[] = {D3DRS_ALPHATESTENABLE, D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND,
-                                                 D3DRS_DESTBLEND,       D3DRS_ZENABLE,          D3DRS_FOGENABLE,
-                                                 D3DRS_COLORVERTEX};
-    static const DWORD kValues[] = {FALSE, TRUE, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, FALSE, FALSE, TRUE};
-    DWORD saved[7];
-    for (int i = 0; i < 7; ++i)
-        device->GetRenderState(kStates[i], &saved[i]);
-    for (int i = 0; i < 7; ++i)
-        device->SetRenderState(kStates[i], kValues[i]);
+    RenderStateManager& rsm = RenderStateManager::Instance();
+    rsm.PushStates();
+    rsm.SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+    rsm.SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    rsm.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    rsm.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
 
     D3DVIEWPORT8 vp = {0, 0, (DWORD)width, (DWORD)height, 0.0f, 1.0f};
     device->SetViewport(&vp);
+    rsm.SetRenderState(D3DRS_ZENABLE, FALSE);
+    rsm.SetRenderState(D3DRS_FOGENABLE, FALSE);
+    rsm.SetRenderState(D3DRS_COLORVERTEX, TRUE);
 
     device->BeginScene();
     device->SetTexture(0, nullptr);
-    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
-    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    rsm.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+    rsm.SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+    rsm.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    rsm.SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
     for (DWORD stage = 1; stage <= 2; ++stage)
     {
-        device->SetTextureStageState(stage, D3DTSS_COLOROP, D3DTOP_DISABLE);
-        device->SetTextureStageState(stage, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+        rsm.SetTextureStageState(stage, D3DTSS_COLOROP, D3DTOP_DISABLE);
+        rsm.SetTextureStageState(stage, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
     }
     device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
     device->SetPixelShader(0);
@@ -237,9 +238,7 @@ void CD3DApplication::FadeScreen(IDirect3DDevice8* device, float width, float he
     static const WORD kIndices[6] = {0, 1, 2, 0, 2, 3};
     device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, kIndices, D3DFMT_INDEX16, quad, sizeof(Vertex));
     device->EndScene();
-
-    for (int i = 0; i < 7; ++i)
-        device->SetRenderState(kStates[i], saved[i]);
+    rsm.PopStates();
 }
 
 LRESULT CD3DApplication::MsgProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "AppClock.h"
+#include "RenderStateManager.h"
 #include "Log.h"
 #include "OpenAutomate.h"
 #include "Timer.h"
@@ -274,8 +275,8 @@ HRESULT CD3DApplication::Initialize3DEnvironment()
         return hr;
     }
 
-    // The device-state cache and the DirectInput mouse take the device here
-    // once they exist.
+    RenderStateManager::Instance().SetDevice(m_pd3dDevice);
+    // The DirectInput mouse takes the device here once it exists.
 
     EnumerateMonitors();
     if (m_bBlackScreens)

@@ -43,7 +43,10 @@ protected:
     ~IEffectDevice() = default;
 };
 
-// The device that effects use; null until set. In the program it is the
-// device-state cache's device (SetEffectDeviceFromCache).
+// The device that effects use: the one set, else in the program the
+// device-state cache and its device (natively null).
 IEffectDevice* GetEffectDevice();
 void SetEffectDevice(IEffectDevice* device);
+#ifdef _WIN32
+IEffectDevice* GetCacheEffectDevice();
+#endif

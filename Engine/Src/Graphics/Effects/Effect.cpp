@@ -68,7 +68,14 @@ void RebindOne(EffectVariablePtr& bound, const EffectTechnique::VariableMap& var
 }
 } // namespace
 
-IEffectDevice* GetEffectDevice() { return s_pEffectDevice; }
+IEffectDevice* GetEffectDevice()
+{
+#ifdef _WIN32
+    if (!s_pEffectDevice)
+        return GetCacheEffectDevice();
+#endif
+    return s_pEffectDevice;
+}
 void SetEffectDevice(IEffectDevice* device) { s_pEffectDevice = device; }
 
 // ---------------------------------------------------------------- variable

@@ -2,6 +2,7 @@
 // locking them.
 #include "d3dx8.h"
 #include "Image.h"
+#include "DeviceFixture.h"
 #include "ImageFixtures.h"
 
 #include <gtest/gtest.h>
@@ -14,47 +15,9 @@ using fixtures::Bytes;
 namespace
 {
 
-class D3DXTextureDevice : public ::testing::Test
+class D3DXTextureDevice : public D3DXDevice
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "D3DXTextureTest";
-        RegisterClassA(&wc);
-        s_window = CreateWindowA("D3DXTextureTest", "D3DX textures", WS_OVERLAPPEDWINDOW, 0, 0, 64, 64, nullptr,
-                                 nullptr, wc.hInstance, nullptr);
-        s_d3d = Direct3DCreate8(120);
-        if (!s_window || !s_d3d)
-            return;
-        D3DDISPLAYMODE mode{};
-        s_d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.BackBufferFormat = mode.Format;
-        pp.BackBufferWidth = 64;
-        pp.BackBufferHeight = 64;
-        pp.hDeviceWindow = s_window;
-        s_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, s_window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
-                            &s_device);
-    }
-    static void TearDownTestSuite()
-    {
-        if (s_device)
-            s_device->Release();
-        if (s_d3d)
-            s_d3d->Release();
-        if (s_window)
-            DestroyWindow(s_window);
-        s_device = nullptr;
-        s_d3d = nullptr;
-        s_window = nullptr;
-    }
-    void SetUp() override { ASSERT_NE(nullptr, s_device) << "no Direct3D 8 device"; }
-
     // Level of a lockable texture as texels.
     static d3dx::FloatImage ReadLevel(IDirect3DTexture8* texture, UINT level)
     {
@@ -70,15 +33,7 @@ protected:
         }
         return out;
     }
-
-    static IDirect3DDevice8* s_device;
-    static IDirect3D8* s_d3d;
-    static HWND s_window;
 };
-
-IDirect3DDevice8* D3DXTextureDevice::s_device = nullptr;
-IDirect3D8* D3DXTextureDevice::s_d3d = nullptr;
-HWND D3DXTextureDevice::s_window = nullptr;
 
 uint32_t Quadrants16(unsigned x, unsigned y) { return fixtures::Quadrants(x, y, 16, 16); }
 

@@ -22,6 +22,28 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-15} bash scripts/fuzz.sh 2>&1 | tee build/logs/fuzz
 echo "== Windows tests under Wine"
 (cd build/win && ctest -j "$JOBS" --output-on-failure) 2>&1 | tee build/logs/win-tests.txt || status=1
 
+# A short, bounded libFuzzer run of each parser's fuzz target, seeded from
+# the given files and folders.
+fuzz_smoke() { # name seed...
+  local name=$1 log=build/logs/fuzz-$1.txt corpus=build/host/fuzz-corpus/$1
+  shift
+  echo "== fuzz smoke: $name"
+  mkdir -p "$corpus"
+  local seed
+  for seed in "$@"; do
+    if [ -d "$seed" ]; then cp -r "$seed"/. "$corpus"/; else cp "$seed" "$corpus"/; fi
+  done
+  if cmake --build build/host --target "$name" >"$log" 2>&1 &&
+     "build/host/fuzz/$name" -max_total_time=${FUZZ_SECONDS:-10} -timeout=5 -print_final_stats=1 \
+       "$corpus" >>"$log" 2>&1; then
+    grep -m1 "stat::number_of_executed_units" "$log"
+  else
+    echo "fuzz smoke $name FAILED (see $log)"; status=1
+  fi
+}
+fuzz_smoke asm_fuzzer tests/asm/corpus
+fuzz_smoke tuning_fuzzer tests/foundation/fixtures/roundtrip.txt content/values.txt
+
 sum() { sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' "$1" | tail -n1; }
 read -r f1 t1 <<<"$(sum build/logs/host-tests.txt)"
 read -r f2 t2 <<<"$(sum build/logs/win-tests.txt)"

@@ -1,0 +1,316 @@
+// The frame loop, one frame, the framework's messages and the shut-down.
+#include <windows.h>
+
+#include "AppClock.h"
+#include "DebugDraw.h"
+#include "RenderStateManager.h"
+#include "Log.h"
+#include "OpenAutomate.h"
+#include "Timer.h"
+#include "d3dapp.h"
+
+namespace AppClock {
+
+static bool g_bInitialised = false;
+static bool g_bCounter = false;
+static double g_Frequency = 1.0;
+static double g_Base = 0, g_Stop = 0, g_LastElapsed = 0;
+
+// Now, in counts of the performance counter or in seconds.
+static double Now()
+{
+    const TimerClockSource& clock = GetTimerClockSource();
+    if (!g_bInitialised)
+    {
+        int64_t frequency = 0;
+        g_bCounter = clock.QueryFrequency(&frequency) && frequency > 0;
+        g_Frequency = g_bCounter ? (double)frequency : 1.0;
+        g_bInitialised = true;
+    }
+    if (g_bCounter)
+        return (double)clock.QueryCounter();
+    return clock.Milliseconds() * 0.001;
+}
+
+static double StoppedOrNow()
+{
+    const double now = Now();
+    return g_Stop != 0 ? g_Stop : now;
+}
+
+float Start()
+{
+    const double now = Now();
+    g_Base += now - g_Stop;
+    g_Stop = 0;
+    g_LastElapsed = now;
+    return 0;
+}
+
+float Stop()
+{
+    const double now = Now();
+    g_Stop = now;
+    g_LastElapsed = now;
+    return 0;
+}
+
+float AbsoluteTime()
+{
+    return (float)(Now() / g_Frequency);
+}
+
+float ApplicationTime()
+{
+    return (float)((StoppedOrNow() - g_Base) / g_Frequency);
+}
+
+float ElapsedTime()
+{
+    const double now = StoppedOrNow();
+    const double elapsed = (now - g_LastElapsed) / g_Frequency;
+    g_LastElapsed = now;
+    return (float)elapsed;
+}
+
+} // namespace AppClock
+
+// Frame statistics.
+static DWORD g_FramesSinceUpdate = 0;
+static float g_LastRateUpdate = 0;
+static bool g_bFirstFrameDone = false;
+
+void ResetFrameTiming()
+{
+    AppClock::g_bInitialised = false;
+    AppClock::g_Base = AppClock::g_Stop = AppClock::g_LastElapsed = 0;
+    g_FramesSinceUpdate = 0;
+    g_LastRateUpdate = 0;
+    g_bFirstFrameDone = false;
+}
+
+int CD3DApplication::Run()
+{
+    MSG msg;
+    msg.message = WM_NULL;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    while (msg.message != WM_QUIT)
+    {
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+            continue;
+        }
+        if (m_bActive && m_bReady)
+        {
+            if (CanRender())
+            {
+                const HRESULT hr = Render3DEnvironment();
+                if (FAILED(hr) || (m_pBenchmark && m_dwFrameCount >= m_pBenchmark->m_BenchmarkFrames))
+                {
+                    m_bActive = FALSE;
+                    PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+                }
+            }
+            else
+                Sleep(1);
+        }
+        else
+            Sleep(100);
+    }
+    if (m_pBenchmark)
+    {
+        OnBenchmarkFinished();
+        oaEndBenchmark();
+    }
+    return (int)msg.wParam;
+}
+
+bool CD3DApplication::CanRender()
+{
+    static bool s_bStarted = false;
+    static float s_LastFrame = 0;
+    const float now = AppClock::ApplicationTime();
+    if (!s_bStarted)
+    {
+        s_bStarted = true;
+        s_LastFrame = now;
+    }
+    if (now - s_LastFrame > 1.0f / m_fFrameLimit)
+    {
+        s_LastFrame = now;
+        return true;
+    }
+    return false;
+}
+
+HRESULT CD3DApplication::Render3DEnvironment()
+{
+    HRESULT hr = m_pd3dDevice->TestCooperativeLevel();
+    if (hr == D3DERR_DEVICELOST || hr == D3DERR_DEVICENOTRESET)
+        return S_OK;
+    if (FAILED(hr))
+        return hr;
+
+    m_pTimer->Update();
+    if (AppClock::ElapsedTime() == 0.0f)
+        return S_OK;
+
+    if (FAILED(hr = UpdateFrame()))
+        return hr;
+    if (FAILED(hr = Render()))
+        return hr;
+    FadeScreen(m_pd3dDevice, (float)m_d3dsdBackBuffer.Width, (float)m_d3dsdBackBuffer.Height, 1.0f - m_fFade);
+
+    ++g_FramesSinceUpdate;
+    ++m_dwFrameCount;
+    const float t = AppClock::AbsoluteTime();
+    if (t - g_LastRateUpdate > 1.0f)
+    {
+        m_fFPS = g_FramesSinceUpdate / (t - g_LastRateUpdate);
+        g_FramesSinceUpdate = 0;
+        g_LastRateUpdate = t;
+    }
+
+    if (!g_bFirstFrameDone)
+    {
+        // The first frame is drawn but never shown.
+        g_bFirstFrameDone = true;
+        m_pTimer->Resume();
+        m_pOwnClock->SetTime(0);
+        if (m_pBenchmark)
+            oaStartBenchmark();
+        return S_OK;
+    }
+
+    m_pd3dDevice->BeginScene();
+    LineDrawer::Flush(DebugDraw::Instance());
+    m_pd3dDevice->EndScene();
+    if (m_pBenchmark)
+        oaDisplayFrame((double)m_pTimer->GetTime());
+    m_pd3dDevice->Present(nullptr, nullptr, nullptr, nullptr);
+    return S_OK;
+}
+
+void CD3DApplication::FadeScreen(IDirect3DDevice8* device, float width, float height, float alpha)
+{
+    if (alpha == 0.0f)
+        return;
+
+    RenderStateManager& rsm = RenderStateManager::Instance();
+    rsm.PushStates();
+    rsm.SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+    rsm.SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    rsm.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    rsm.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+
+    D3DVIEWPORT8 vp = {0, 0, (DWORD)width, (DWORD)height, 0.0f, 1.0f};
+    device->SetViewport(&vp);
+    rsm.SetRenderState(D3DRS_ZENABLE, FALSE);
+    rsm.SetRenderState(D3DRS_FOGENABLE, FALSE);
+    rsm.SetRenderState(D3DRS_COLORVERTEX, TRUE);
+
+    device->BeginScene();
+    device->SetTexture(0, nullptr);
+    rsm.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+    rsm.SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+    rsm.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    rsm.SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    for (DWORD stage = 1; stage <= 2; ++stage)
+    {
+        rsm.SetTextureStageState(stage, D3DTSS_COLOROP, D3DTOP_DISABLE);
+        rsm.SetTextureStageState(stage, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    }
+    device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+    device->SetPixelShader(0);
+
+    struct Vertex
+    {
+        float x, y, z, rhw;
+        DWORD color;
+    };
+    const DWORD color = (DWORD)(alpha * 255.0f) << 24;
+    const Vertex quad[4] = {{-1, -1, 0, 1, color},
+                            {width, -1, 0, 1, color},
+                            {width, height, 0, 1, color},
+                            {-1, height, 0, 1, color}};
+    static const WORD kIndices[6] = {0, 1, 2, 0, 2, 3};
+    device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, kIndices, D3DFMT_INDEX16, quad, sizeof(Vertex));
+    device->EndScene();
+    rsm.PopStates();
+}
+
+LRESULT CD3DApplication::MsgProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg)
+    {
+    case WM_SETCURSOR:
+        if (m_bActive && m_bReady && !m_bWindowed)
+        {
+            if (!m_bWallpaperMode && !m_bShowCursorWhenFullscreen)
+                SetCursor(nullptr);
+            return TRUE;
+        }
+        break;
+    case WM_NCHITTEST:
+        if (!m_bWindowed)
+            return 1;
+        break;
+    case WM_SYSCOMMAND:
+        if ((wParam == SC_SIZE || wParam == SC_MOVE || wParam == SC_KEYMENU) && !m_bWindowed)
+            return 1;
+        break;
+    case WM_MOUSEMOVE:
+        if (m_bActive && m_bReady && m_pd3dDevice)
+        {
+            POINT p;
+            GetCursorPos(&p);
+            ScreenToClient(hWnd, &p);
+            m_pd3dDevice->SetCursorPosition(p.x, p.y, 0);
+        }
+        break;
+    case WM_CLOSE:
+        Cleanup3DEnvironment();
+        SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, FALSE, nullptr, 0);
+        DestroyWindow(hWnd);
+        PostQuitMessage(0);
+        return 0;
+    default: break;
+    }
+    return DefWindowProcA(hWnd, msg, wParam, lParam);
+}
+
+HRESULT CD3DApplication::Cleanup3DEnvironment()
+{
+    m_bActive = FALSE;
+    m_bReady = FALSE;
+    if (m_pd3dDevice)
+    {
+        InvalidateDeviceObjects();
+        DeleteDeviceObjects();
+        ReleaseInterfaces();
+    }
+    g_Log.Printf("FinalCleanup\n");
+    return FinalCleanup();
+}
+
+void CD3DApplication::ReleaseInterfaces()
+{
+    ShowWindow(m_hWnd, SW_HIDE);
+    UpdateWindow(m_hWnd);
+    g_Log.Printf("Release m_pd3dDevice\n");
+    if (m_pd3dDevice)
+        m_pd3dDevice->Release();
+    m_pd3dDevice = nullptr;
+    g_Log.Printf("Release m_pD3D\n");
+    if (m_pD3D)
+        m_pD3D->Release();
+    m_pD3D = nullptr;
+}
+
+void CD3DApplication::ReleaseDevice()
+{
+    ReleaseInterfaces();
+    DestroyWindow(m_hWnd);
+}

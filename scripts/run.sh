@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Sets up and builds what is missing, then runs the program under Wine.
+# With DISPLAY set it runs on that display until you close it (any key).
+# Without one it runs on Xvfb for RUN_SECONDS (default 10), saves screenshots
+# under build/run/, closes the program with a key press and prints where the
+# log and the pictures are.
+set -uo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+cd "$ROOT"
+bash scripts/setup.sh || exit 1
+bash scripts/build.sh || exit 1
+
+# The screensaver does not exist yet: the framework's test application
+# stands in for it.
+EXE=$ROOT/build/win/tests/app/TarnholmTestApp.exe
+OUT=$ROOT/build/run
+RUN_SECONDS=${RUN_SECONDS:-10}
+mkdir -p "$OUT"
+rm -f "$OUT"/*.png "$OUT"/run.log
+export WINEPREFIX=$ROOT/build/win/wineprefix
+. scripts/xvfb.sh
+. scripts/app-session.sh
+
+cd "$OUT"
+if [ -n "${DISPLAY:-}" ] && [ -z "${TARNHOLM_HEADLESS:-}" ]; then
+  "$ROOT/scripts/wine-run.sh" "$EXE" /log:run.log "$@"
+  rc=$?
+  echo "Exit code: $rc"
+  echo "Log: $OUT/run.log"
+  exit $rc
+fi
+
+tarnholm_start_xvfb || exit 1
+tarnholm_app_start "$EXE" /log:run.log "$@"
+if ! tarnholm_app_wait_log run.log "frames drawn" 60; then
+  echo "The program drew no frames; log: $OUT/run.log" >&2
+  tarnholm_app_close 10
+  exit 1
+fi
+shots=3
+for i in $(seq $shots); do
+  sleep $(( RUN_SECONDS / shots ))
+  tarnholm_app_screenshot "$OUT/screenshot-$i.png"
+done
+tarnholm_app_close 30
+echo "Exit code: $TARNHOLM_APP_RC"
+echo "Log: $OUT/run.log"
+echo "Pictures:"
+ls -1 "$OUT"/screenshot-*.png
+exit $TARNHOLM_APP_RC

@@ -115,8 +115,22 @@ TEST_F(D3DXMeshDevice, OptimiseInPlaceKeepsTrianglesAndCutsCacheMisses)
     // Inside the grid every edge has a neighbour: only the border is open.
     EXPECT_EQ(size_t(2 * (24 + 16)), size_t(std::count(adjacency.begin(), adjacency.end(), d3dx::kNoNeighbour)));
 
+    std::vector<Vertex> oldVertices(vertices.size());
+    ASSERT_EQ(S_OK, mesh->LockVertexBuffer(D3DLOCK_READONLY, &data));
+    memcpy(oldVertices.data(), data, vertices.size() * sizeof(Vertex));
+    mesh->UnlockVertexBuffer();
+    ID3DXBuffer* vertexRemap = nullptr;
     ASSERT_EQ(S_OK, mesh->OptimizeInplace(D3DXMESHOPT_VERTEXCACHE, adjacency.data(), adjacencyOut.data(),
-                                          remap.data(), nullptr));
+                                          remap.data(), &vertexRemap));
+    // The vertex remap names the old vertex of each new one.
+    ASSERT_NE(nullptr, vertexRemap);
+    ASSERT_EQ(vertices.size() * sizeof(DWORD), vertexRemap->GetBufferSize());
+    const DWORD* oldOf = static_cast<const DWORD*>(vertexRemap->GetBufferPointer());
+    ASSERT_EQ(S_OK, mesh->LockVertexBuffer(D3DLOCK_READONLY, &data));
+    for (size_t v = 0; v < vertices.size(); ++v)
+        EXPECT_EQ(0, memcmp(&oldVertices[oldOf[v]], data + v * sizeof(Vertex), sizeof(Vertex))) << "vertex " << v;
+    mesh->UnlockVertexBuffer();
+    vertexRemap->Release();
     std::vector<Corners> after = FacePositions(mesh);
     for (DWORD f = 0; f < faces; ++f)
         ASSERT_EQ(before[remap[f]], after[f]) << "new face " << f << " is not old face " << remap[f];

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 using fixtures::Bytes;
@@ -130,6 +131,35 @@ TEST_F(D3DXTextureDevice, RequestedSizeIsScaledToAndUnknownFormatIsOneTheDeviceH
                                                         D3DX_DEFAULT, 0, nullptr, nullptr, &texture));
     texture->GetLevelDesc(0, &desc);
     EXPECT_EQ(D3DPOOL_DEFAULT, desc.Pool);
+    texture->Release();
+}
+
+TEST_F(D3DXTextureDevice, DynamicTexturesAndBlockFilesStayLockable)
+{
+    // A dynamic texture in the default pool is written directly.
+    const Bytes tga = fixtures::MakeTga32(16, 16, Quadrants16, false);
+    IDirect3DTexture8* texture = nullptr;
+    ASSERT_EQ(S_OK, D3DXCreateTextureFromFileInMemoryEx(s_device, tga.data(), UINT(tga.size()), D3DX_DEFAULT,
+                                                        D3DX_DEFAULT, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8,
+                                                        D3DPOOL_DEFAULT, D3DX_FILTER_TRIANGLE, D3DX_FILTER_TRIANGLE,
+                                                        0, nullptr, nullptr, &texture));
+    ExpectQuadrants(ReadLevel(texture, 0), true, 0.01f, "dynamic");
+    texture->Release();
+
+    // A DXT1 file keeps its blocks when the device has the format.
+    Bytes blocks(8);
+    const uint8_t redBlock[8] = {0x00, 0xf8, 0x00, 0xf8, 0, 0, 0, 0};
+    memcpy(blocks.data(), redBlock, 8);
+    const Bytes dds = fixtures::MakeDds(4, 4, 1, false, {D3DFMT_DXT1}, blocks);
+    ASSERT_EQ(S_OK, D3DXCreateTextureFromFileInMemoryEx(s_device, dds.data(), UINT(dds.size()), 0, 0, 1, 0,
+                                                        D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT,
+                                                        0, nullptr, nullptr, &texture));
+    D3DSURFACE_DESC desc{};
+    texture->GetLevelDesc(0, &desc);
+    const d3dx::FloatImage top = ReadLevel(texture, 0);
+    ASSERT_EQ(4u, top.width);
+    EXPECT_NEAR(1.0f, top.At(3, 3).r, 0.01f) << "format " << desc.Format;
+    EXPECT_NEAR(0.0f, top.At(3, 3).g, 0.01f) << "format " << desc.Format;
     texture->Release();
 }
 

@@ -2,11 +2,13 @@
 // locking them.
 #include "d3dx8.h"
 #include "Image.h"
+#include "DeviceFixture.h"
 #include "ImageFixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 using fixtures::Bytes;
@@ -14,47 +16,9 @@ using fixtures::Bytes;
 namespace
 {
 
-class D3DXTextureDevice : public ::testing::Test
+class D3DXTextureDevice : public D3DXDevice
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "D3DXTextureTest";
-        RegisterClassA(&wc);
-        s_window = CreateWindowA("D3DXTextureTest", "D3DX textures", WS_OVERLAPPEDWINDOW, 0, 0, 64, 64, nullptr,
-                                 nullptr, wc.hInstance, nullptr);
-        s_d3d = Direct3DCreate8(120);
-        if (!s_window || !s_d3d)
-            return;
-        D3DDISPLAYMODE mode{};
-        s_d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.BackBufferFormat = mode.Format;
-        pp.BackBufferWidth = 64;
-        pp.BackBufferHeight = 64;
-        pp.hDeviceWindow = s_window;
-        s_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, s_window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
-                            &s_device);
-    }
-    static void TearDownTestSuite()
-    {
-        if (s_device)
-            s_device->Release();
-        if (s_d3d)
-            s_d3d->Release();
-        if (s_window)
-            DestroyWindow(s_window);
-        s_device = nullptr;
-        s_d3d = nullptr;
-        s_window = nullptr;
-    }
-    void SetUp() override { ASSERT_NE(nullptr, s_device) << "no Direct3D 8 device"; }
-
     // Level of a lockable texture as texels.
     static d3dx::FloatImage ReadLevel(IDirect3DTexture8* texture, UINT level)
     {
@@ -70,15 +34,7 @@ protected:
         }
         return out;
     }
-
-    static IDirect3DDevice8* s_device;
-    static IDirect3D8* s_d3d;
-    static HWND s_window;
 };
-
-IDirect3DDevice8* D3DXTextureDevice::s_device = nullptr;
-IDirect3D8* D3DXTextureDevice::s_d3d = nullptr;
-HWND D3DXTextureDevice::s_window = nullptr;
 
 uint32_t Quadrants16(unsigned x, unsigned y) { return fixtures::Quadrants(x, y, 16, 16); }
 
@@ -175,6 +131,35 @@ TEST_F(D3DXTextureDevice, RequestedSizeIsScaledToAndUnknownFormatIsOneTheDeviceH
                                                         D3DX_DEFAULT, 0, nullptr, nullptr, &texture));
     texture->GetLevelDesc(0, &desc);
     EXPECT_EQ(D3DPOOL_DEFAULT, desc.Pool);
+    texture->Release();
+}
+
+TEST_F(D3DXTextureDevice, DynamicTexturesAndBlockFilesStayLockable)
+{
+    // A dynamic texture in the default pool is written directly.
+    const Bytes tga = fixtures::MakeTga32(16, 16, Quadrants16, false);
+    IDirect3DTexture8* texture = nullptr;
+    ASSERT_EQ(S_OK, D3DXCreateTextureFromFileInMemoryEx(s_device, tga.data(), UINT(tga.size()), D3DX_DEFAULT,
+                                                        D3DX_DEFAULT, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8,
+                                                        D3DPOOL_DEFAULT, D3DX_FILTER_TRIANGLE, D3DX_FILTER_TRIANGLE,
+                                                        0, nullptr, nullptr, &texture));
+    ExpectQuadrants(ReadLevel(texture, 0), true, 0.01f, "dynamic");
+    texture->Release();
+
+    // A DXT1 file keeps its blocks when the device has the format.
+    Bytes blocks(8);
+    const uint8_t redBlock[8] = {0x00, 0xf8, 0x00, 0xf8, 0, 0, 0, 0};
+    memcpy(blocks.data(), redBlock, 8);
+    const Bytes dds = fixtures::MakeDds(4, 4, 1, false, {D3DFMT_DXT1}, blocks);
+    ASSERT_EQ(S_OK, D3DXCreateTextureFromFileInMemoryEx(s_device, dds.data(), UINT(dds.size()), 0, 0, 1, 0,
+                                                        D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT,
+                                                        0, nullptr, nullptr, &texture));
+    D3DSURFACE_DESC desc{};
+    texture->GetLevelDesc(0, &desc);
+    const d3dx::FloatImage top = ReadLevel(texture, 0);
+    ASSERT_EQ(4u, top.width);
+    EXPECT_NEAR(1.0f, top.At(3, 3).r, 0.01f) << "format " << desc.Format;
+    EXPECT_NEAR(0.0f, top.At(3, 3).g, 0.01f) << "format " << desc.Format;
     texture->Release();
 }
 

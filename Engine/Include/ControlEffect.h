@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "D3D8Types.h"
+#include "TexMap.h"
 
 #ifndef _WIN32
 struct IDirect3DBaseTexture8;
@@ -137,26 +138,6 @@ public:
 
 protected:
     std::set<std::string> m_Excluded;
-};
-
-// The one map kind that the diffuse effect reads: alpha, the current
-// texture and its texture-coordinate index.
-class DiffuseMap
-{
-public:
-    void SetTexture(IDirect3DBaseTexture8* texture) { m_pTexture = texture; }
-    IDirect3DBaseTexture8* GetCurrentTexture() const { return m_pTexture; }
-    void SetAlpha(uint8_t alpha) { m_Alpha = alpha; }
-    uint8_t GetAlpha() const { return m_Alpha; }
-    void SetTexCoordIndex(uint32_t index) { m_TexCoordIndex = index; }
-    uint32_t GetTexCoordIndex() const { return m_TexCoordIndex; }
-    // The map carries no texture animation, so its matrix never changes.
-    void UpdateTextureMatrix(uint32_t) {}
-
-private:
-    IDirect3DBaseTexture8* m_pTexture = nullptr;
-    uint8_t m_Alpha = 255;
-    uint32_t m_TexCoordIndex = 0;
 };
 
 class CDiffuseEffect : public CControlEffect

@@ -514,8 +514,8 @@ void CDiffuseEffect::Apply(IEffectDevice& device, int pass)
     if (!c.technique.complete || pass < 0 || pass >= GetPassCount())
         return;
     c.technique.SetValue(c.atf, static_cast<uint32_t>(m_pMap->GetAlpha()) << 24);
-    c.technique.SetTexture(c.diff, m_pMap->GetCurrentTexture());
+    c.technique.SetTexture(c.diff, m_pMap->GetTexture());
     c.technique.SetValue(c.dtcc, m_pMap->GetTexCoordIndex());
     ApplyControlPass(c.technique.passes[pass], device);
-    m_pMap->UpdateTextureMatrix(c.diffStage);
+    m_pMap->UpdateTextureMatrix(nullptr, c.diffStage);
 }

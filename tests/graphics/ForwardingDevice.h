@@ -2,6 +2,7 @@
 // A device that hands the calls of off-screen rendering to a real device and
 // lets a test change the caps it reports and refuse depth formats.
 #include <set>
+#include <vector>
 
 #include "NullDevice8.h"
 
@@ -13,12 +14,16 @@ public:
     DWORD addTextureCaps = 0;
     DWORD removeTextureCaps = 0;
     std::set<D3DFORMAT> refusedDepthFormats;
+    DWORD maxTextures = 0; // 0: the real device's
     int depthSurfacesMade = 0;
+    std::vector<UINT> drawStrides; // the vertex stride of every DrawPrimitiveUP
 
     HRESULT STDMETHODCALLTYPE GetDeviceCaps(D3DCAPS8* caps) override
     {
         const HRESULT hr = m_pReal->GetDeviceCaps(caps);
         caps->TextureCaps = (caps->TextureCaps | addTextureCaps) & ~removeTextureCaps;
+        if (maxTextures)
+            caps->MaxSimultaneousTextures = caps->MaxTextureBlendStages = maxTextures;
         return hr;
     }
     HRESULT STDMETHODCALLTYPE GetDirect3D(IDirect3D8** out) override { return m_pReal->GetDirect3D(out); }
@@ -55,6 +60,27 @@ public:
     }
     HRESULT STDMETHODCALLTYPE SetViewport(const D3DVIEWPORT8* vp) override { return m_pReal->SetViewport(vp); }
     HRESULT STDMETHODCALLTYPE GetViewport(D3DVIEWPORT8* vp) override { return m_pReal->GetViewport(vp); }
+
+    HRESULT STDMETHODCALLTYPE SetRenderState(D3DRENDERSTATETYPE st, DWORD v) override
+    {
+        return m_pReal->SetRenderState(st, v);
+    }
+    HRESULT STDMETHODCALLTYPE SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE t, DWORD v) override
+    {
+        return m_pReal->SetTextureStageState(stage, t, v);
+    }
+    HRESULT STDMETHODCALLTYPE SetTexture(DWORD stage, IDirect3DBaseTexture8* t) override
+    {
+        return m_pReal->SetTexture(stage, t);
+    }
+    HRESULT STDMETHODCALLTYPE SetVertexShader(DWORD h) override { return m_pReal->SetVertexShader(h); }
+    HRESULT STDMETHODCALLTYPE SetPixelShader(DWORD h) override { return m_pReal->SetPixelShader(h); }
+    HRESULT STDMETHODCALLTYPE DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT count, const void* data,
+                                              UINT stride) override
+    {
+        drawStrides.push_back(stride);
+        return m_pReal->DrawPrimitiveUP(type, count, data, stride);
+    }
 
 private:
     IDirect3DDevice8* m_pReal;

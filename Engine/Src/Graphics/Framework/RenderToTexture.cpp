@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Log.h"
+#include "SourceError.h"
 #include "RenderStateManager.h"
 #include "d3dx8.h"
 
@@ -12,14 +13,7 @@ static const char kSource[] = "..\\src\\Graphics\\RenderToTexture";
 
 static void LogError(unsigned line)
 {
-    g_Log.Printf("Error in %s, line %u\n", kSource, line);
-}
-
-template <class T> static void SafeRelease(T*& p)
-{
-    if (p)
-        p->Release();
-    p = nullptr;
+    LogSourceError(kSource, line);
 }
 
 const char* GetTextureFormatName(D3DFORMAT format)

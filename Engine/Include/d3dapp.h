@@ -132,6 +132,18 @@ public:
     bool FindDepthStencilFormat(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT target, D3DFORMAT* out);
     DWORD FindModeIndex(DWORD adapter, const D3DDISPLAYMODE& mode);
 
+    // Power management and the screensaver password.
+    void SetupPowerManagement();
+    void SetupPassword();
+    void UpdateMonitorPowerCountdown();
+    void UpdateSuspendCountdown();
+    // A key, a button or a mouse move to a new place: restarts both
+    // countdowns and powers the monitor on. True when the message was activity.
+    bool OnUserActivity(UINT msg, LPARAM lParam);
+    void PowerMonitorOff();
+    // The Windows 9x password check on closing; false when the close waits.
+    bool VerifyPasswordOnClose();
+
     void LogSystemInfo();
     void LogAdapterInfo(D3DADAPTER_IDENTIFIER8 identifier);
     void LogDeviceCaps();
@@ -171,6 +183,17 @@ protected:
     HANDLE m_hMonitorPowerTimerStartEvent = nullptr;
     HANDLE m_hMonitorPowerTimerRestartEvent = nullptr;
     HANDLE m_hMonitorPowerOffEvent = nullptr;
+
+    int m_iMonitorPowerOffTimeout = 0; // seconds, 0: no monitor countdown
+    float m_fMonitorPowerCountdown = 0.0f;
+    bool m_bMonitorPoweredOff = false;
+    void* m_hPowerNotify = nullptr; // wallpaper mode's power-setting notification
+    HANDLE m_hMonitorDevice = INVALID_HANDLE_VALUE; // wallpaper mode's "\\.\LCD"
+    bool m_bMonitorOn = true;
+    int m_iSuspendTimeout = 0; // seconds, 0: no suspend countdown
+    float m_fSuspendCountdown = 0.0f;
+    HMODULE m_hPasswordModule = nullptr;
+    BOOL(WINAPI* m_pVerifyScreenSavePwd)(HWND) = nullptr;
 
     COpenAutomateOptions* m_pBenchmark = nullptr;
 

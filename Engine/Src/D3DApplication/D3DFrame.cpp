@@ -6,6 +6,7 @@
 #include "RenderStateManager.h"
 #include "Log.h"
 #include "OpenAutomate.h"
+#include "PowerSystem.h"
 #include "Timer.h"
 #include "d3dapp.h"
 
@@ -118,6 +119,13 @@ int CD3DApplication::Run()
         }
         else
             Sleep(100);
+
+        if (m_iSuspendTimeout != 0)
+            UpdateSuspendCountdown();
+        if (m_bActive && m_iMonitorPowerOffTimeout != 0)
+            UpdateMonitorPowerCountdown();
+        if (m_bMonitorPoweredOff)
+            GetPowerSystemCalls().Sleep(500);
     }
     if (m_pBenchmark)
     {
@@ -243,8 +251,30 @@ void CD3DApplication::FadeScreen(IDirect3DDevice8* device, float width, float he
 
 LRESULT CD3DApplication::MsgProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    OnUserActivity(msg, lParam);
     switch (msg)
     {
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMQUERYSUSPEND || wParam == PBT_APMRESUMESUSPEND)
+            return TRUE;
+        if (wParam == PBT_POWERSETTINGCHANGE && lParam)
+        {
+            const POWERBROADCAST_SETTING* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
+            if (IsEqualGUID(setting->PowerSetting, GUID_MONITOR_POWER_ON) && setting->DataLength >= 1)
+            {
+                if (setting->Data[0] == 0)
+                {
+                    g_Log.Printf("PBT_POWERSETTINGCHANGE received: Monitor Off\n");
+                    m_bMonitorOn = false;
+                }
+                else if (setting->Data[0] == 1)
+                {
+                    g_Log.Printf("PBT_POWERSETTINGCHANGE received: Monitor On\n");
+                    m_bMonitorOn = true;
+                }
+            }
+        }
+        break;
     case WM_SETCURSOR:
         if (m_bActive && m_bReady && !m_bWindowed)
         {
@@ -258,6 +288,13 @@ LRESULT CD3DApplication::MsgProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lPar
             return 1;
         break;
     case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_MONITORPOWER)
+        {
+            // The next countdown step powers the monitor off our way.
+            g_Log.Printf("SC_MONITORPOWER received.\n");
+            m_fMonitorPowerCountdown = -1.0f;
+            break;
+        }
         if ((wParam == SC_SIZE || wParam == SC_MOVE || wParam == SC_KEYMENU) && !m_bWindowed)
             return 1;
         break;
@@ -271,8 +308,10 @@ LRESULT CD3DApplication::MsgProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lPar
         }
         break;
     case WM_CLOSE:
+        if (!VerifyPasswordOnClose())
+            return 0;
         Cleanup3DEnvironment();
-        SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, FALSE, nullptr, 0);
+        GetPowerSystemCalls().SystemParametersInfo(SPI_SETSCREENSAVERRUNNING, FALSE, nullptr, 0);
         DestroyWindow(hWnd);
         PostQuitMessage(0);
         return 0;
@@ -291,6 +330,10 @@ HRESULT CD3DApplication::Cleanup3DEnvironment()
         DeleteDeviceObjects();
         ReleaseInterfaces();
     }
+    if (m_hPasswordModule)
+        GetPowerSystemCalls().FreeLibrary(m_hPasswordModule);
+    m_hPasswordModule = nullptr;
+    m_pVerifyScreenSavePwd = nullptr;
     g_Log.Printf("FinalCleanup\n");
     return FinalCleanup();
 }

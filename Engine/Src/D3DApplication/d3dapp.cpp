@@ -9,6 +9,7 @@
 #include "RenderStateManager.h"
 #include "Log.h"
 #include "OpenAutomate.h"
+#include "PowerSystem.h"
 #include "Timer.h"
 #include "d3dx8err.h"
 
@@ -64,6 +65,19 @@ CD3DApplication::~CD3DApplication()
             CloseHandle(*h);
             *h = nullptr;
         }
+    if (m_hPowerNotify)
+    {
+        typedef BOOL(WINAPI * UnregisterFn)(HPOWERNOTIFY);
+        HMODULE user32 = GetModuleHandleA("user32.dll");
+        if (UnregisterFn unregister = user32 ? reinterpret_cast<UnregisterFn>(reinterpret_cast<void (*)()>(
+                                                   GetProcAddress(user32, "UnregisterPowerSettingNotification")))
+                                             : nullptr)
+            unregister(static_cast<HPOWERNOTIFY>(m_hPowerNotify));
+        m_hPowerNotify = nullptr;
+    }
+    if (m_hMonitorDevice != INVALID_HANDLE_VALUE)
+        CloseHandle(m_hMonitorDevice);
+    m_hMonitorDevice = INVALID_HANDLE_VALUE;
     delete m_pOwnClock;
     m_pOwnClock = nullptr;
     DeleteGlobalTimer(m_pTimer);
@@ -182,8 +196,8 @@ HRESULT CD3DApplication::Create(HINSTANCE hInstance)
             FatalError(901);
     }
 
-    // Power management and the screensaver password come with their own
-    // module; nothing to set up here yet.
+    SetupPowerManagement();
+    SetupPassword();
 
     AppClock::Start();
     m_bReady = TRUE;

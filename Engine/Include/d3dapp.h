@@ -8,6 +8,7 @@
 #include <cstdint>
 
 class CTimer;
+class RenderToDesktop;
 class CQueryPerformanceTimer;
 class COpenAutomateOptions;
 
@@ -144,6 +145,15 @@ public:
     // The Windows 9x password check on closing; false when the close waits.
     bool VerifyPasswordOnClose();
 
+    // Wallpaper mode: the scene drawn into a texture of the desktop's size
+    // and shown behind the desktop icons.
+    HRESULT SetupWallpaper();
+    void CreateOverlayShader();
+    void RenderOverlayPass();
+    HRESULT PresentToDesktop();
+    // The wallpaper's three textures; each step only while the wallpaper runs.
+    HRESULT CreateWallpaperTextures();
+
     void LogSystemInfo();
     void LogAdapterInfo(D3DADAPTER_IDENTIFIER8 identifier);
     void LogDeviceCaps();
@@ -194,6 +204,13 @@ protected:
     float m_fSuspendCountdown = 0.0f;
     HMODULE m_hPasswordModule = nullptr;
     BOOL(WINAPI* m_pVerifyScreenSavePwd)(HWND) = nullptr;
+
+    IDirect3DTexture8* m_pWallpaperTexture = nullptr; // render target of the desktop's size
+    IDirect3DTexture8* m_pWallpaperLockable = nullptr; // managed copy read back every frame
+    IDirect3DTexture8* m_pOverlayTexture = nullptr;    // render target of the YUV conversion
+    DWORD m_dwOverlayShader = 0;
+    bool m_bColorKeyApplied = false;
+    RenderToDesktop* m_pRenderToDesktop = nullptr;
 
     COpenAutomateOptions* m_pBenchmark = nullptr;
 

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "AppClock.h"
+#include "D3DUtils.h"
 #include "DebugDraw.h"
 #include "RenderStateManager.h"
 #include "Log.h"
@@ -137,6 +138,14 @@ int CD3DApplication::Run()
 
 bool CD3DApplication::CanRender()
 {
+    if (m_bWallpaperMode)
+    {
+        // Nobody sees the wallpaper while the monitor is off or a screensaver runs.
+        BOOL saverRunning = FALSE;
+        SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &saverRunning, 0);
+        if (!m_bMonitorOn || saverRunning)
+            return false;
+    }
     static bool s_bStarted = false;
     static float s_LastFrame = 0;
     const float now = AppClock::ApplicationTime();
@@ -167,6 +176,26 @@ HRESULT CD3DApplication::Render3DEnvironment()
 
     if (FAILED(hr = UpdateFrame()))
         return hr;
+    const bool wallpaper = m_bWallpaperMode && m_bWallpaperRunning && m_pWallpaperTexture;
+    if (wallpaper)
+    {
+        IDirect3DSurface8 *level = nullptr, *depth = nullptr;
+        HRESULT set = m_pWallpaperTexture->GetSurfaceLevel(0, &level);
+        if (SUCCEEDED(set))
+        {
+            if (FAILED(m_pd3dDevice->GetDepthStencilSurface(&depth)))
+                depth = nullptr;
+            set = m_pd3dDevice->SetRenderTarget(level, depth);
+            level->Release();
+            if (depth)
+                depth->Release();
+        }
+        if (FAILED(set))
+        {
+            m_bWallpaperRunning = false;
+            g_Log.Printf("Failed to set render target: %s\n", GetErrorString(set).c_str());
+        }
+    }
     if (FAILED(hr = Render()))
         return hr;
     FadeScreen(m_pd3dDevice, (float)m_d3dsdBackBuffer.Width, (float)m_d3dsdBackBuffer.Height, 1.0f - m_fFade);
@@ -197,6 +226,8 @@ HRESULT CD3DApplication::Render3DEnvironment()
     m_pd3dDevice->EndScene();
     if (m_pBenchmark)
         oaDisplayFrame((double)m_pTimer->GetTime());
+    if (wallpaper && m_bWallpaperRunning)
+        return PresentToDesktop();
     m_pd3dDevice->Present(nullptr, nullptr, nullptr, nullptr);
     return S_OK;
 }
@@ -328,6 +359,15 @@ HRESULT CD3DApplication::Cleanup3DEnvironment()
     {
         InvalidateDeviceObjects();
         DeleteDeviceObjects();
+        for (IDirect3DTexture8** t : {&m_pWallpaperTexture, &m_pWallpaperLockable, &m_pOverlayTexture})
+            if (*t)
+            {
+                (*t)->Release();
+                *t = nullptr;
+            }
+        if (m_dwOverlayShader)
+            m_pd3dDevice->DeletePixelShader(m_dwOverlayShader);
+        m_dwOverlayShader = 0;
         ReleaseInterfaces();
     }
     if (m_hPasswordModule)

@@ -10,6 +10,7 @@
 #include "Log.h"
 #include "OpenAutomate.h"
 #include "PowerSystem.h"
+#include "RenderToDesktop.h"
 #include "Timer.h"
 #include "d3dx8err.h"
 
@@ -78,6 +79,8 @@ CD3DApplication::~CD3DApplication()
     if (m_hMonitorDevice != INVALID_HANDLE_VALUE)
         CloseHandle(m_hMonitorDevice);
     m_hMonitorDevice = INVALID_HANDLE_VALUE;
+    delete m_pRenderToDesktop;
+    m_pRenderToDesktop = nullptr;
     delete m_pOwnClock;
     m_pOwnClock = nullptr;
     DeleteGlobalTimer(m_pTimer);
@@ -337,8 +340,13 @@ HRESULT CD3DApplication::Initialize3DEnvironment()
         backBuffer->Release();
     }
 
-    // The wallpaper presentation and the device cursor are not part of this
-    // build: nothing turns on wallpaper mode or the full-screen cursor.
+    if (m_bWallpaperMode && m_bWallpaperRunning && FAILED(SetupWallpaper()))
+    {
+        MessageBoxA(nullptr, "Failed to setup wallpaper", "Error", MB_ICONERROR);
+        ExitProcess(0);
+    }
+    // The device cursor is not part of this build: nothing turns on the
+    // full-screen cursor.
 
     hr = InitDeviceObjects();
     m_pTimer->SetTime(0);

@@ -98,6 +98,7 @@ protected:
     std::string m_Name;
     uint16_t m_TexCoordIndex = 0;
     std::vector<IDirect3DBaseTexture8*> m_Textures; // owned by the scene's cache
+    std::vector<std::string> m_TextureNames;        // their entry names
     CLocalTimer m_FlipBookClock;
     int m_FrameRate = 0;
     uint16_t m_Flags = 0;

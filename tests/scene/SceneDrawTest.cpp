@@ -97,7 +97,7 @@ TEST(SceneDraw, TestSceneLoadsDrawsAndLeavesNoDeviceObjects)
     EXPECT_EQ("Camera01", scene->GetActiveCamera()->GetName());
     ASSERT_NE(nullptr, scene->FindLight("Omni01"));
     EXPECT_EQ(0xFF282828u, scene->GetAmbientColor());
-    EXPECT_EQ(3u, scene->GetTransparentList().size()); // two panes and the fence
+    EXPECT_EQ(4u, scene->GetTransparentList().size()); // two panes, the fence and the gate
     GeomObject* flag = scene->FindGeomObject("Flag");
     ASSERT_NE(nullptr, flag);
     ASSERT_EQ(2u, flag->GetMorphFrames().size());
@@ -128,6 +128,11 @@ TEST(SceneDraw, TestSceneLoadsDrawsAndLeavesNoDeviceObjects)
     const Rgb fenceKept = At(device, -1.75f, -3, 0), fenceCut = At(device, -3.25f, -3, 0);
     EXPECT_TRUE(fenceKept.g * 10 > fenceKept.r * 8 && fenceKept.b * 3 < fenceKept.r) << Show(fenceKept);
     EXPECT_TRUE(fenceCut.g * 10 < fenceCut.r * 8 && fenceCut.r > 10) << Show(fenceCut);
+
+    // Gate: blue from its diffuse map where its own alpha map keeps it.
+    const Rgb gateKept = At(device, 2, -2.5f, 0), gateCut = At(device, 2, -3.5f, 0);
+    EXPECT_TRUE(gateKept.b > 100 && gateKept.b > 2 * gateKept.r) << Show(gateKept);
+    EXPECT_TRUE(gateCut.r > gateCut.b) << Show(gateCut);
 
     // Glass: the far red pane over the ground, and the near blue pane over
     // both, which only a far-to-near order gives.

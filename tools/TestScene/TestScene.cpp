@@ -97,6 +97,8 @@ uint32_t HalfGray(uint32_t, uint32_t, uint32_t, uint32_t) { return 0x808080; }
 uint32_t LightBands(uint32_t, uint32_t y, uint32_t, uint32_t h) { return y < h / 2 ? 0xFFFFFF : 0x606060; }
 // Fence: cut away on the left half, yellow on the right.
 uint32_t FenceMask(uint32_t x, uint32_t, uint32_t w, uint32_t) { return x < w / 2 ? 0x000000 : 0xFFFF00; }
+// Gate mask: kept above the middle, cut below.
+uint32_t GateMask(uint32_t, uint32_t y, uint32_t, uint32_t h) { return y < h / 2 ? 0xFFFFFF : 0x000000; }
 } // namespace
 
 Bytes MakeBitmap(uint32_t w, uint32_t h, uint32_t (*colour)(uint32_t, uint32_t, uint32_t, uint32_t))
@@ -114,11 +116,16 @@ CArchiveWriter Build()
     w.AddBitmap("RedColor", MakeBitmap(16, 16, Red));
     w.AddBitmap("GreenColor", MakeBitmap(16, 16, Green));
     w.AddBitmap("HalfGray", MakeBitmap(16, 16, HalfGray));
+    w.AddBitmap("GateMask", MakeBitmap(16, 16, GateMask));
 
     w.AddMaterial("Ground", Material({OneTexture(MAP_DIFFUSE, "GroundColor"), OneTexture(MAP_LIGHT, "GroundLight")}));
     w.AddMaterial("Fence", Material({OneTexture(MAP_DIFFUSE_ALPHA, "FenceMask", kMapFlagCutAlpha)}, 128));
     w.AddMaterial("GlassBlue", Material({OneTexture(MAP_DIFFUSE, "BlueColor"), OneTexture(MAP_ALPHA, "HalfGray")}));
     w.AddMaterial("GlassRed", Material({OneTexture(MAP_DIFFUSE, "RedColor"), OneTexture(MAP_ALPHA, "HalfGray")}));
+    // A diffuse map that takes the following alpha map into itself.
+    w.AddMaterial("Gate", Material({OneTexture(MAP_DIFFUSE, "BlueColor", kMapFlagMergeAlpha),
+                                    OneTexture(MAP_ALPHA, "GateMask", kMapFlagCutAlpha)},
+                                   128));
     w.AddMaterial("Leaf", Material({OneTexture(MAP_DIFFUSE, "GreenColor")}));
 
     // The ground fills the view behind everything.
@@ -127,7 +134,8 @@ CArchiveWriter Build()
     // Listed near first, so that only sorting draws the far pane first.
     w.AddGeomObject("A_GlassNear", Static(NodeAt(3.5f, 2.5f, 0.5f), Quad(-1.5f, -1.5f, 1.5f, 1.5f, 0, "GlassBlue")));
     w.AddGeomObject("B_GlassFar", Static(NodeAt(2.5f, 2.5f, -0.5f), Quad(-1.5f, -1.5f, 1.5f, 1.5f, 0, "GlassRed")));
-    w.AddGeomObject("Marker", Static(NodeAt(4, -3, 0), Quad(-0.5f, -0.5f, 0.5f, 0.5f, 0, kDefaultMaterialName)));
+    w.AddGeomObject("Gate", Static(NodeAt(0, 0, 0), Quad(0.5f, -4, 3.5f, -2, 0, "Gate")));
+    w.AddGeomObject("Marker", Static(NodeAt(5.2f, -3, 0), Quad(-0.5f, -0.5f, 0.5f, 0.5f, 0, kDefaultMaterialName)));
 
     // The flag moves from its low pose at 0 ms to its high pose at 1000 ms.
     GeomObjectRecord flag;

@@ -90,7 +90,11 @@ void Map::SetRandomOffsets(const uint32_t words[11])
     m_bRandomOffsets = true;
 }
 
-void Map::AddTexture(IDirect3DBaseTexture8* texture) { m_Textures.push_back(texture); }
+void Map::AddTexture(IDirect3DBaseTexture8* texture)
+{
+    m_Textures.push_back(texture);
+    m_TextureNames.emplace_back();
+}
 
 uint32_t Map::GetTransformFlags() const { return !m_Textures.empty() && m_bTextureAnimation ? 2 : 0; }
 
@@ -103,8 +107,9 @@ IDirect3DBaseTexture8* Map::GetTexture()
 void DiffuseMap::SetTexture(IDirect3DBaseTexture8* texture)
 {
     m_Textures.clear();
+    m_TextureNames.clear();
     if (texture)
-        m_Textures.push_back(texture);
+        AddTexture(texture);
 }
 
 uint32_t FlipBookFrame(float t, int framesPerSecond, size_t count)

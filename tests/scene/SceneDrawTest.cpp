@@ -16,6 +16,7 @@
 #include "MeshMaterial.h"
 #include "RenderStateManager.h"
 #include "Scene.h"
+#include "SceneTestSupport.h"
 #include "TestDevice.h"
 
 namespace
@@ -52,43 +53,16 @@ void SavePicture(const TestDevice& device, const char* path)
     }
 }
 
-ULONG DeviceRefs(IDirect3DDevice8* device)
-{
-    device->AddRef();
-    return device->Release();
-}
-
-void DrawFrame(IDirect3DDevice8* device, Scene& scene)
-{
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-    device->BeginScene();
-    RenderStateManager::Instance().PushStates();
-    scene.Render();
-    RenderStateManager::Instance().PopStates();
-    device->EndScene();
-}
-
-void Unbind(IDirect3DDevice8* device)
-{
-    for (DWORD stage = 0; stage < 8; ++stage)
-        device->SetTexture(stage, nullptr);
-    device->SetStreamSource(0, nullptr, 0);
-    device->SetStreamSource(1, nullptr, 0);
-    device->SetIndices(nullptr, 0);
-}
-
 bool IsGreen(const Rgb& c) { return c.g > 100 && c.g > 2 * c.r && c.g > 2 * c.b; }
 } // namespace
 
 TEST(SceneDraw, TestSceneLoadsDrawsAndLeavesNoDeviceObjects)
 {
-    TestDevice device(kSize, kSize);
+    SceneDeviceFixture fixture(kSize);
+    const TestDevice& device = fixture.m_Device;
     ASSERT_NE(nullptr, device.Get());
     IDirect3DDevice8* d3d = device.Get();
-    RenderStateManager::Instance().SetDevice(d3d);
-    SetCameraTransformSink(ApplyCameraTransformsToDevice);
-    const ULONG startRefs = DeviceRefs(d3d);
-    const size_t logStart = g_Log.GetText().size();
+    const size_t logStart = fixture.m_LogStart;
 
     Scene* scene = new Scene(d3d);
     ASSERT_TRUE(scene->Load(101, "", nullptr));
@@ -103,6 +77,13 @@ TEST(SceneDraw, TestSceneLoadsDrawsAndLeavesNoDeviceObjects)
     ASSERT_EQ(2u, flag->GetMorphFrames().size());
     EXPECT_FALSE(flag->GetMesh(0)->UsesOwnBuffers()); // a morph draws from the pools
     EXPECT_TRUE(scene->FindGeomObject("Ground")->GetMesh(0)->UsesOwnBuffers());
+    // The marker's "__none__" material: white, two-sided, one pass, its own.
+    const MeshMaterial* none = scene->FindGeomObject("Marker")->GetMesh(0)->GetMaterial();
+    ASSERT_NE(nullptr, none);
+    EXPECT_EQ("__none__", none->GetName());
+    EXPECT_TRUE(none->IsTwoSided());
+    EXPECT_EQ(1, none->GetPassCount());
+    EXPECT_EQ(nullptr, scene->FindMaterial("__none__"));
 
     flag->PlayMorphAnimation(0, 1000, 1);
     flag->GetMorphTimer().SetTime(0);
@@ -158,8 +139,5 @@ TEST(SceneDraw, TestSceneLoadsDrawsAndLeavesNoDeviceObjects)
     EXPECT_EQ(std::string::npos, log.find("Can't")) << log;
 
     delete scene;
-    MeshPools::ReleaseAll();
-    Unbind(d3d);
-    EXPECT_EQ(startRefs, DeviceRefs(d3d));
-    RenderStateManager::Instance().SetDevice(nullptr);
+    EXPECT_EQ(fixture.m_StartRefs, fixture.RefsAfterRelease());
 }

@@ -168,4 +168,113 @@ CArchiveWriter Build()
     w.AddEnvironment("Env", env);
     return w;
 }
+namespace
+{
+// A mesh record written as is, whatever its counts say; the archive
+// writer refuses such records.
+void PutRawMesh(Bytes& b, const MeshRecord& m)
+{
+    auto put = [&](const void* p, size_t n) {
+        const uint8_t* q = static_cast<const uint8_t*>(p);
+        b.insert(b.end(), q, q + n);
+    };
+    const uint32_t vertexBytes = uint32_t(m.vertices.size()), indexBytes = uint32_t(m.indices.size() * 2);
+    const uint16_t indexCount = uint16_t(m.indices.size()), nameLength = uint16_t(m.materialName.size());
+    put(&m.fvf, 4);
+    put(&m.vertexCount, 2);
+    put(&vertexBytes, 4);
+    put(m.vertices.data(), vertexBytes);
+    put(&indexCount, 2);
+    put(&indexBytes, 4);
+    put(m.indices.data(), indexBytes);
+    put(&nameLength, 2);
+    put(m.materialName.data(), nameLength);
+}
+
+Bytes RawGeomObject(const NodeRecord& node, const std::vector<FrameRecord>& frames)
+{
+    GeomObjectRecord dummy;
+    dummy.node = node;
+    Bytes b = EncodeRecord(dummy); // the node and no frames
+    b.resize(b.size() - 2);
+    auto put = [&](const void* p, size_t n) {
+        const uint8_t* q = static_cast<const uint8_t*>(p);
+        b.insert(b.end(), q, q + n);
+    };
+    const uint16_t frameCount = uint16_t(frames.size());
+    put(&frameCount, 2);
+    for (const FrameRecord& f : frames)
+    {
+        const uint16_t count = uint16_t(f.meshes.size());
+        put(&f.timeMs, 4);
+        put(&count, 2);
+        for (const MeshRecord& m : f.meshes)
+            PutRawMesh(b, m);
+    }
+    return b;
+}
+} // namespace
+
+CArchiveWriter BuildFaults()
+{
+    CArchiveWriter w;
+    w.AddBitmap("GreenColor", MakeBitmap(16, 16, Green));
+    w.AddMaterial("Leaf", Material({OneTexture(MAP_DIFFUSE, "GreenColor")}));
+    w.AddMaterial("Ghost", Material({OneTexture(MAP_DIFFUSE, "NoSuchPicture")}));
+
+    // "Twin" names a geometry object and a light.
+    w.AddGeomObject("Twin", Static(NodeAt(0, 0, 0), Quad(0, 0, 1, 1, 0, "Leaf")));
+    LightRecord lamp;
+    lamp.node = NodeAt(0, 0, 5);
+    lamp.light.diffuse = {1, 1, 1, 1};
+    lamp.light.range = 50;
+    lamp.light.attenuation0 = 1;
+    w.AddLight("Twin", lamp);
+    for (int i = 1; i <= 9; ++i)
+        w.AddLight("Lamp" + std::to_string(i), lamp);
+
+    // Of three meshes only the last is sound.
+    std::vector<MeshRecord> meshes = {Quad(0, 0, 1, 1, 0, "Leaf"), Quad(0, 0, 1, 1, 0, "Leaf"),
+                                      Quad(0, 0, 1, 1, 0, "Leaf")};
+    meshes[0].indices = {0, 1, 4};
+    meshes[1].indices.pop_back();
+    FrameRecord brokenFrame;
+    brokenFrame.meshes = meshes;
+    w.AddEntry("Broken", kTypeGeomObject, RawGeomObject(NodeAt(0, 0, 0), {brokenFrame}));
+
+    // A later frame with fewer meshes than frame 0, and frames at one time.
+    GeomObjectRecord wobbly;
+    wobbly.node = NodeAt(0, 0, 0);
+    wobbly.frames.resize(2);
+    wobbly.frames[0].meshes = {Quad(0, 0, 1, 1, 0, "Leaf"), Quad(1, 1, 2, 2, 0, "Leaf")};
+    wobbly.frames[1].timeMs = 100;
+    wobbly.frames[1].meshes = {Quad(0, 0, 1, 1, 1, "Leaf")};
+    w.AddEntry("Wobbly", kTypeGeomObject, RawGeomObject(wobbly.node, wobbly.frames));
+    GeomObjectRecord frozen;
+    frozen.node = NodeAt(0, 0, 0);
+    frozen.frames.resize(2);
+    frozen.frames[0].timeMs = frozen.frames[1].timeMs = 500;
+    frozen.frames[0].meshes = {Quad(0, 0, 1, 1, 0, "Leaf")};
+    frozen.frames[1].meshes = {Quad(0, 0, 1, 1, 1, "Leaf")};
+    w.AddEntry("Frozen", kTypeGeomObject, RawGeomObject(frozen.node, frozen.frames));
+
+    w.AddGeomObject("Haunted", Static(NodeAt(0, 0, 0), Quad(0, 0, 1, 1, 0, "Ghost")));
+    w.AddGeomObject("Stray", Static(NodeAt(0, 0, 0), Quad(0, 0, 1, 1, 0, "Nowhere")));
+    w.AddGeomObject("Bare", Static(NodeAt(0, 0, 0), Quad(0, 0, 1, 1, 0, "")));
+
+    // Two bones' weights behind each position.
+    struct SkinVertex
+    {
+        float pos[3], weights[3];
+        uint8_t bones[4];
+        float normal[3], uv[2];
+    };
+    const SkinVertex skin[3] = {{{0, 0, 0}, {1, 0, 0}, {0, 1, 0, 0}, {0, 0, 1}, {0, 0}},
+                                {{1, 0, 0}, {0.5f, 0.5f, 0}, {0, 1, 0, 0}, {0, 0, 1}, {1, 0}},
+                                {{0, 1, 0}, {0, 1, 0}, {0, 1, 0, 0}, {0, 0, 1}, {0, 1}}};
+    GeomObjectRecord skinned = Static(NodeAt(0, 0, 0), MakeMesh(0x111C, skin, 3, {0, 1, 2}, "Leaf"));
+    skinned.frames[0].meshes[0].bones = {{"Bip01", 0}, {"Bip01 Spine", 1}};
+    w.AddGeomObject("Skinned", skinned);
+    return w;
+}
 } // namespace TestScene

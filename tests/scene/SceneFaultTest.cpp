@@ -1,0 +1,113 @@
+// Records a loader must survive, and the texture-size hook.
+#include <gtest/gtest.h>
+
+#include "GeomObject.h"
+#include "Light.h"
+#include "MeshMaterial.h"
+#include "SceneTestSupport.h"
+
+namespace
+{
+bool Logged(const std::string& log, const std::string& text) { return log.find(text) != std::string::npos; }
+
+class Halving : public Map::CTextureSizeModifier
+{
+public:
+    void ModifySize(const std::string&, uint32_t* width, uint32_t* height) override
+    {
+        *width >>= 1;
+        *height >>= 1;
+    }
+};
+} // namespace
+
+TEST(SceneFaults, FaultyRecordsAreLoggedAndDroppedAndNothingLeaks)
+{
+    SceneDeviceFixture fixture(64);
+    IDirect3DDevice8* d3d = fixture.m_Device.Get();
+    ASSERT_NE(nullptr, d3d);
+    Scene* scene = new Scene(d3d);
+    ASSERT_TRUE(scene->Load(102, "", nullptr));
+    const std::string log = fixture.NewLog();
+
+    // One object a name: the light entry "Twin" sorts after the geometry.
+    EXPECT_TRUE(Logged(log, "object name \"Twin\" is used twice")) << log;
+    ASSERT_NE(nullptr, scene->FindLight("Twin"));
+    EXPECT_EQ(nullptr, scene->FindGeomObject("Twin"));
+    EXPECT_EQ(10u, scene->GetLights().size());
+
+    // Meshes whose counts lie are rejected, their object keeps the rest.
+    GeomObject* broken = scene->FindGeomObject("Broken");
+    ASSERT_NE(nullptr, broken);
+    EXPECT_EQ(1u, broken->GetMeshCount());
+    EXPECT_TRUE(Logged(log, "mesh 0 of object \"Broken\" is rejected: index 4 past 4 vertices")) << log;
+    EXPECT_TRUE(Logged(log, "mesh 1 of object \"Broken\" is rejected: 5 indices are not whole triangles")) << log;
+
+    // Morphs that can't play are dropped; the meshes of frame 0 stay.
+    for (const char* name : {"Wobbly", "Frozen"})
+    {
+        GeomObject* object = scene->FindGeomObject(name);
+        ASSERT_NE(nullptr, object) << name;
+        EXPECT_TRUE(object->GetMorphFrames().empty()) << name;
+        EXPECT_TRUE(Logged(log, std::string("the morph of object \"") + name + "\" is dropped")) << log;
+        object->PlayMorphAnimation(0, 1000, 1);
+        EXPECT_FALSE(object->IsMorphPlaying()) << name;
+    }
+    EXPECT_EQ(2u, scene->FindGeomObject("Wobbly")->GetMeshCount());
+
+    // A texture without picture, a material without record, no material.
+    EXPECT_TRUE(Logged(log, "texture \"NoSuchPicture\" has no picture in the archive")) << log;
+    ASSERT_NE(nullptr, scene->FindMaterial("Ghost"));
+    EXPECT_FALSE(scene->FindMaterial("Ghost")->GetEffectState().IsPresent(MAPKIND_DIFFUSE));
+    EXPECT_TRUE(Logged(log, "material \"Nowhere\" is not in the archive")) << log;
+    const MeshMaterial* stray = scene->FindGeomObject("Stray")->GetMesh(0)->GetMaterial();
+    ASSERT_NE(nullptr, stray);
+    EXPECT_TRUE(stray->IsTwoSided());
+    EXPECT_EQ(nullptr, scene->FindGeomObject("Bare")->GetMesh(0)->GetMaterial());
+
+    // A skinned mesh loses its weights from the vertices and keeps its bones.
+    const Mesh* skinned = scene->FindGeomObject("Skinned")->GetMesh(0);
+    EXPECT_EQ(0x112u, skinned->GetFVF());
+    EXPECT_EQ(32u, skinned->GetStride());
+    EXPECT_EQ(2u, skinned->GetBones().size());
+    EXPECT_FALSE(skinned->UsesOwnBuffers());
+
+    // Ten enabled lights: eight reach the device.
+    DrawFrame(d3d, *scene);
+    EXPECT_EQ(8, RenderStateManager::Instance().GetEnabledLightCount());
+    int dark = 0;
+    for (Light* light : scene->GetLights())
+        dark += light->GetSlot() == -1 ? 1 : 0;
+    EXPECT_EQ(2, dark);
+    EXPECT_TRUE(Logged(fixture.NewLog(), "more than 8 enabled lights"));
+
+    delete scene;
+    EXPECT_EQ(fixture.m_StartRefs, fixture.RefsAfterRelease());
+}
+
+TEST(SceneFaults, TextureSizeModifierShrinksTexturesBeforeTheyAreMade)
+{
+    SceneDeviceFixture fixture(64);
+    IDirect3DDevice8* d3d = fixture.m_Device.Get();
+    ASSERT_NE(nullptr, d3d);
+    Halving halving;
+    Map::SetTextureSizeModifier(&halving);
+    Scene* scene = new Scene(d3d);
+    const bool loaded = scene->Load(101, "", nullptr);
+    Map::SetTextureSizeModifier(nullptr);
+    ASSERT_TRUE(loaded);
+    MeshMaterial* ground = scene->FindMaterial("Ground");
+    ASSERT_NE(nullptr, ground);
+    auto* texture = static_cast<IDirect3DTexture8*>(ground->GetEffectState().GetMap(MAPKIND_DIFFUSE)->GetTexture());
+    ASSERT_NE(nullptr, texture);
+    D3DSURFACE_DESC desc;
+    ASSERT_EQ(S_OK, texture->GetLevelDesc(0, &desc));
+    EXPECT_EQ(8u, desc.Width);
+    EXPECT_EQ(8u, desc.Height);
+    // Maps of one name and type share the scene's one texture.
+    MeshMaterial* glass = scene->FindMaterial("GlassBlue");
+    EXPECT_EQ(glass->GetEffectState().GetMap(MAPKIND_ALPHA)->GetTexture(),
+              scene->FindMaterial("GlassRed")->GetEffectState().GetMap(MAPKIND_ALPHA)->GetTexture());
+    delete scene;
+    EXPECT_EQ(fixture.m_StartRefs, fixture.RefsAfterRelease());
+}

@@ -134,6 +134,29 @@ TEST(SceneDraw, TestSceneLoadsDrawsAndLeavesNoDeviceObjects)
     DrawFrame(d3d, *scene);
     EXPECT_TRUE(IsGreen(At(device, -3, 2, 0)));
 
+    // Bounds, the line test and the frustum test of the ground.
+    GeomObject* ground = scene->FindGeomObject("Ground");
+    const D3DXVECTOR3 low = ground->GetBoundingBoxMin(), high = ground->GetBoundingBoxMax();
+    EXPECT_EQ(D3DXVECTOR3(-10, -10, -2), low);
+    EXPECT_EQ(D3DXVECTOR3(10, 10, -2), high);
+    D3DXVECTOR3 hit;
+    ASSERT_TRUE(ground->IntersectRay(&hit, D3DXVECTOR3(1, 2, 10), D3DXVECTOR3(0, 0, -1)));
+    EXPECT_NEAR(-2.0f, hit.z, 1e-5f);
+    EXPECT_NEAR(2.0f, hit.y, 1e-5f);
+    EXPECT_FALSE(ground->IntersectRay(&hit, D3DXVECTOR3(0, 0, 10), D3DXVECTOR3(1, 0, 0)));
+    D3DXMATRIX world;
+    D3DXMatrixTranslation(&world, 0, 0, 50); // behind the camera
+    d3d->SetTransform(D3DTS_WORLD, &world);
+    EXPECT_FALSE(ground->GetMesh(0)->IsInFrustum(d3d));
+    D3DXMatrixIdentity(&world);
+    d3d->SetTransform(D3DTS_WORLD, &world);
+    EXPECT_TRUE(ground->GetMesh(0)->IsInFrustum(d3d));
+
+    // The "Env" colour reaches every object but the one it names.
+    EXPECT_TRUE(ground->HasAmbientOverride());
+    EXPECT_EQ(0xFF282828u, ground->GetAmbient());
+    EXPECT_FALSE(scene->FindGeomObject("Marker")->HasAmbientOverride());
+
     const std::string log = g_Log.GetText().substr(logStart);
     EXPECT_EQ(std::string::npos, log.find("Error")) << log;
     EXPECT_EQ(std::string::npos, log.find("Can't")) << log;

@@ -26,9 +26,23 @@ TEST(SceneFaults, FaultyRecordsAreLoggedAndDroppedAndNothingLeaks)
     SceneDeviceFixture fixture(64);
     IDirect3DDevice8* d3d = fixture.m_Device.Get();
     ASSERT_NE(nullptr, d3d);
+    struct Progress : Scene::CLoadingProgressHandler
+    {
+        int calls = 0, done = 0, total = 0;
+        void OnLoadingProgress(int d, int t) override
+        {
+            ++calls;
+            done = d;
+            total = t;
+        }
+    } progress;
     Scene* scene = new Scene(d3d);
-    ASSERT_TRUE(scene->Load(102, "", nullptr));
+    ASSERT_TRUE(scene->Load(102, "", &progress));
     const std::string log = fixture.NewLog();
+    EXPECT_EQ(Scene::CountEntries("", 102), progress.calls);
+    EXPECT_EQ(progress.calls, progress.done);
+    EXPECT_EQ(progress.calls, progress.total);
+    EXPECT_EQ(0, Scene::CountEntries("no such file.SSS", 999));
 
     // One object a name: the light entry "Twin" sorts after the geometry.
     EXPECT_TRUE(Logged(log, "object name \"Twin\" is used twice")) << log;
@@ -80,6 +94,21 @@ TEST(SceneFaults, FaultyRecordsAreLoggedAndDroppedAndNothingLeaks)
         dark += light->GetSlot() == -1 ? 1 : 0;
     EXPECT_EQ(2, dark);
     EXPECT_TRUE(Logged(fixture.NewLog(), "more than 8 enabled lights"));
+
+    // The bumped material draws its base pass, then its two passes for each
+    // of the eight lights; its map bindings cover the technique's passes.
+    const MaterialEffectState& omni = scene->FindMaterial("Omni")->GetEffectState();
+    EXPECT_TRUE(omni.IsOmniPass());
+    EXPECT_EQ(1 + 2 * 8, omni.GetPassCount());
+    EXPECT_EQ(2u, omni.GetMapBindingPassCount());
+    EXPECT_EQ(1, omni.GetTechniquePass(4)); // the second pass for the second light
+    // Its second pass made the normalisation cube map.
+    ASSERT_NE(nullptr, g_NormalizationCubeMap);
+    D3DLOCKED_RECT rect;
+    ASSERT_EQ(S_OK, g_NormalizationCubeMap->LockRect(D3DCUBEMAP_FACE_POSITIVE_X, 0, &rect, nullptr, D3DLOCK_READONLY));
+    const uint32_t centre = static_cast<const uint32_t*>(rect.pBits)[128 * rect.Pitch / 4 + 128];
+    g_NormalizationCubeMap->UnlockRect(D3DCUBEMAP_FACE_POSITIVE_X, 0);
+    EXPECT_EQ(0xFF8080u, centre & 0xFFFFFFu);
 
     delete scene;
     EXPECT_EQ(fixture.m_StartRefs, fixture.RefsAfterRelease());

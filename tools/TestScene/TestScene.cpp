@@ -221,6 +221,10 @@ CArchiveWriter BuildFaults()
     w.AddBitmap("GreenColor", MakeBitmap(16, 16, Green));
     w.AddMaterial("Leaf", Material({OneTexture(MAP_DIFFUSE, "GreenColor")}));
     w.AddMaterial("Ghost", Material({OneTexture(MAP_DIFFUSE, "NoSuchPicture")}));
+    // Not a fault: a bumped material that draws once per light.
+    w.AddBitmap("HalfGray", MakeBitmap(16, 16, HalfGray));
+    w.AddMaterial("Omni", Material({OneTexture(MAP_DIFFUSE, "GreenColor"), OneTexture(MAP_BUMP, "HalfGray")}));
+    w.AddGeomObject("Omni", Static(NodeAt(0, 0, 0), Quad(0, 0, 1, 1, 0, "Omni")));
 
     // "Twin" names a geometry object and a light.
     w.AddGeomObject("Twin", Static(NodeAt(0, 0, 0), Quad(0, 0, 1, 1, 0, "Leaf")));

@@ -68,6 +68,10 @@ public:
     bool IntersectRay(const D3DXMATRIX& world, const D3DXVECTOR3& origin, const D3DXVECTOR3& direction,
                       D3DXVECTOR3* out) const;
     void SetMaterial(MeshMaterial* material);
+    // Copies the vertices into another buffer in that buffer's format:
+    // position always, normal, colour and up to three uv pairs where both
+    // formats have them. A buffer that can't be locked gets nothing.
+    void CopyVertices(IDirect3DVertexBuffer8* buffer) const;
 
     MeshMaterial* GetMaterial() const { return m_pMaterial; }
     bool IsTransparent() const { return m_bTransparent; }

@@ -1,6 +1,8 @@
 // Records a loader must survive, and the texture-size hook.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "GeomObject.h"
 #include "Light.h"
 #include "MeshMaterial.h"
@@ -85,6 +87,18 @@ TEST(SceneFaults, FaultyRecordsAreLoggedAndDroppedAndNothingLeaks)
     EXPECT_EQ(32u, skinned->GetStride());
     EXPECT_EQ(2u, skinned->GetBones().size());
     EXPECT_FALSE(skinned->UsesOwnBuffers());
+    // Its vertices copied into a buffer of another format keep position and uv.
+    IDirect3DVertexBuffer8* copy = nullptr;
+    ASSERT_EQ(S_OK, d3d->CreateVertexBuffer(3 * 20, 0, D3DFVF_XYZ | D3DFVF_TEX1, D3DPOOL_MANAGED, &copy));
+    skinned->CopyVertices(copy);
+    BYTE* bytes = nullptr;
+    ASSERT_EQ(S_OK, copy->Lock(0, 0, &bytes, D3DLOCK_READONLY));
+    const float* second = reinterpret_cast<const float*>(bytes + 20);
+    EXPECT_EQ(1.0f, second[0]);
+    EXPECT_EQ(0.0f, second[1]);
+    EXPECT_EQ(1.0f, second[3]); // u
+    copy->Unlock();
+    copy->Release();
 
     // Ten enabled lights: eight reach the device.
     DrawFrame(d3d, *scene);
@@ -109,6 +123,32 @@ TEST(SceneFaults, FaultyRecordsAreLoggedAndDroppedAndNothingLeaks)
     const uint32_t centre = static_cast<const uint32_t*>(rect.pBits)[128 * rect.Pitch / 4 + 128];
     g_NormalizationCubeMap->UnlockRect(D3DCUBEMAP_FACE_POSITIVE_X, 0);
     EXPECT_EQ(0xFF8080u, centre & 0xFFFFFFu);
+
+    // Environment maps: five pictures make no cube; six make one from the
+    // first on; seven from the second on.
+    auto cubeFaceX = [&](const char* material) -> int64_t {
+        IDirect3DBaseTexture8* t = scene->FindMaterial(material)->GetEffectState().GetMap(MAPKIND_ENVIRONMENT)->GetTexture();
+        if (!t || t->GetType() != D3DRTYPE_CUBETEXTURE)
+            return -1;
+        D3DLOCKED_RECT r;
+        auto* cube = static_cast<IDirect3DCubeTexture8*>(t);
+        if (FAILED(cube->LockRect(D3DCUBEMAP_FACE_POSITIVE_X, 0, &r, nullptr, D3DLOCK_READONLY)))
+            return -2;
+        const uint32_t texel = *static_cast<const uint32_t*>(r.pBits) & 0xFFFFFF;
+        cube->UnlockRect(D3DCUBEMAP_FACE_POSITIVE_X, 0);
+        return texel;
+    };
+    EXPECT_EQ(-1, cubeFaceX("Sky5"));
+    EXPECT_EQ(0xFF0000, cubeFaceX("Sky6"));
+    EXPECT_EQ(0x00FF00, cubeFaceX("Sky7"));
+
+    // Clones have maps of their own and choose the same effect.
+    std::unique_ptr<MeshMaterial> clone(MeshMaterial::Clone(*scene->FindMaterial("Omni"), "Omni2"));
+    EXPECT_EQ("Omni2", clone->GetName());
+    EXPECT_NE(clone->GetEffectState().GetMap(MAPKIND_DIFFUSE), omni.GetMap(MAPKIND_DIFFUSE));
+    EXPECT_EQ(omni.GetMap(MAPKIND_DIFFUSE)->GetTexture(), clone->GetEffectState().GetMap(MAPKIND_DIFFUSE)->GetTexture());
+    EXPECT_EQ("BasicOmni", clone->GetEffectState().GetEffect().GetName());
+    clone.reset();
 
     delete scene;
     EXPECT_EQ(fixture.m_StartRefs, fixture.RefsAfterRelease());

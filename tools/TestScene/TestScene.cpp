@@ -226,6 +226,22 @@ CArchiveWriter BuildFaults()
     w.AddMaterial("Omni", Material({OneTexture(MAP_DIFFUSE, "GreenColor"), OneTexture(MAP_BUMP, "HalfGray")}));
     w.AddGeomObject("Omni", Static(NodeAt(0, 0, 0), Quad(0, 0, 1, 1, 0, "Omni")));
 
+    // Environment maps of five, six and seven pictures: the last two make
+    // cube textures, from the first six or from the second to the seventh.
+    const uint32_t faceColours[7] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0xFFFFFF};
+    for (int i = 0; i < 7; ++i)
+        w.AddBitmap("Face" + std::to_string(i), MakeBitmap24(16, 16, [&](uint32_t, uint32_t) { return faceColours[i]; }));
+    for (int n = 5; n <= 7; ++n)
+    {
+        MapRecord sky;
+        sky.kind = MAP_ENVIRONMENT;
+        for (int i = 0; i < n; ++i)
+            sky.textures.push_back({"Face" + std::to_string(i), 16, 16});
+        const std::string name = "Sky" + std::to_string(n);
+        w.AddMaterial(name, Material({sky}));
+        w.AddGeomObject(name, Static(NodeAt(0, 0, 0), Quad(0, 0, 1, 1, 0, name)));
+    }
+
     // "Twin" names a geometry object and a light.
     w.AddGeomObject("Twin", Static(NodeAt(0, 0, 0), Quad(0, 0, 1, 1, 0, "Leaf")));
     LightRecord lamp;

@@ -469,3 +469,35 @@ bool Mesh::IntersectRay(const D3DXMATRIX& world, const D3DXVECTOR3& origin, cons
     }
     return found;
 }
+
+void Mesh::CopyVertices(IDirect3DVertexBuffer8* buffer) const
+{
+    D3DVERTEXBUFFER_DESC desc;
+    BYTE* p = nullptr;
+    if (!buffer || FAILED(buffer->GetDesc(&desc)) || FAILED(buffer->Lock(0, 0, &p, 0)))
+        return;
+    const uint32_t stride = D3DXGetFVFVertexSize(desc.FVF);
+    const uint32_t count = stride ? std::min<uint32_t>(m_VertexCount, desc.Size / stride) : 0;
+    if (stride == m_Stride)
+        std::memcpy(p, m_Vertices.data(), size_t(count) * stride);
+    else
+    {
+        std::memset(p, 0, desc.Size);
+        const FileStorage::VertexLayout from = FileStorage::DecodeVertexLayout(m_FVF);
+        const FileStorage::VertexLayout to = FileStorage::DecodeVertexLayout(desc.FVF);
+        const uint32_t pairs = std::min(3u, std::min(from.texSetCount, to.texSetCount));
+        for (uint32_t v = 0; v < count; ++v)
+        {
+            const uint8_t* src = &m_Vertices[size_t(v) * m_Stride];
+            uint8_t* dst = p + size_t(v) * stride;
+            std::memcpy(dst, src, 12);
+            if (from.hasNormal && to.hasNormal)
+                std::memcpy(dst + to.normalOffset, src + from.normalOffset, 12);
+            if (from.hasDiffuse && to.hasDiffuse)
+                std::memcpy(dst + to.diffuseOffset, src + from.diffuseOffset, 4);
+            if (pairs)
+                std::memcpy(dst + to.firstTexOffset, src + from.firstTexOffset, size_t(pairs) * 8);
+        }
+    }
+    buffer->Unlock();
+}

@@ -78,6 +78,10 @@ public:
     const std::vector<Light*>& GetExcludedLights() const { return m_ExcludedLights; }
     void AddMesh(Mesh* mesh);
     void AddMorphFrameTime(float seconds) { m_MorphTimes.push_back(seconds); }
+    void AddMorphTimedCallback(float seconds, TimedCallbackFn callback, int32_t argument = 0)
+    {
+        m_MorphCallbacks.push_back({seconds, callback, argument});
+    }
     bool GetOcclusionTest() const { return m_bOcclusionTest; }
     void DisableOcclusionTest() { m_bOcclusionTest = false; }
     void SetInformationFlags(uint32_t bits) { m_InformationFlags |= bits; }
@@ -110,6 +114,7 @@ private:
     bool m_bFogOverride = false;
     bool m_bFogEnable = true;
     float m_LastMorphTime = 0;
+    std::vector<TimedCallback> m_MorphCallbacks;
     uint32_t m_InformationFlags = 0;
     bool m_bOcclusionTest = true;
     bool m_bCullable = true;

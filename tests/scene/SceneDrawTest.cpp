@@ -85,6 +85,8 @@ TEST(SceneDraw, TestSceneLoadsDrawsAndLeavesNoDeviceObjects)
     EXPECT_EQ(1, none->GetPassCount());
     EXPECT_EQ(nullptr, scene->FindMaterial("__none__"));
 
+    int halfway = 0;
+    flag->AddMorphTimedCallback(0.5f, [&](int, Object*, float) { ++halfway; });
     flag->PlayMorphAnimation(0, 1000, 1);
     flag->GetMorphTimer().SetTime(0);
     DrawFrame(d3d, *scene);
@@ -129,10 +131,12 @@ TEST(SceneDraw, TestSceneLoadsDrawsAndLeavesNoDeviceObjects)
     SavePicture(device, "scene_draw_morphed.bmp");
     EXPECT_FALSE(IsGreen(At(device, -3, 2, 0)));
     EXPECT_TRUE(IsGreen(At(device, -3, 4.25f, 0))) << Show(At(device, -3, 4.25f, 0));
+    EXPECT_EQ(1, halfway); // passed on the way to the end
     flag->PlayMorphAnimation(0, 1000, 1);
     flag->GetMorphTimer().SetTime(0);
     DrawFrame(d3d, *scene);
     EXPECT_TRUE(IsGreen(At(device, -3, 2, 0)));
+    EXPECT_EQ(1, halfway);
 
     // Bounds, the line test and the frustum test of the ground.
     GeomObject* ground = scene->FindGeomObject("Ground");

@@ -106,6 +106,8 @@ void GeomObject::UpdateMorph()
         e = m_bMorphRestAtStart ? 0.0f : m_MorphDuration;
     }
     const float cur = m_MorphRangeStart + e;
+    FireCallbacksBetween(m_MorphCallbacks, m_LastMorphTime, cur, m_MorphRangeStart,
+                         m_MorphRangeStart + m_MorphDuration, this);
     m_LastMorphTime = cur;
     int k = 0;
     float weight = 0;

@@ -107,6 +107,11 @@ TEST(SceneDraw, TestSceneLoadsDrawsAndLeavesNoDeviceObjects)
     const Rgb nearLight = At(device, -3.5f, -1, -2), farLight = At(device, 3.5f, -1, -2);
     EXPECT_LT(farLight.r * 10, nearLight.r * 9) << Show(farLight) << " vs " << Show(nearLight);
 
+    // The marker is neither lit by the light that excludes it nor given the
+    // ambient colour: black; the light is on again after it.
+    const Rgb marker = At(device, 5.2f, -3, 0);
+    EXPECT_TRUE(marker.r < 8 && marker.g < 8 && marker.b < 8) << Show(marker);
+
     // Fence: its cut half shows the ground, its other half is yellow.
     const Rgb fenceKept = At(device, -1.75f, -3, 0), fenceCut = At(device, -3.25f, -3, 0);
     EXPECT_TRUE(fenceKept.g * 10 > fenceKept.r * 8 && fenceKept.b * 3 < fenceKept.r) << Show(fenceKept);

@@ -155,6 +155,7 @@ CArchiveWriter Build()
     light.light.range = 100;
     light.light.attenuation0 = 0.2f;
     light.light.attenuation1 = 0.1f;
+    light.excludedObjects = {"Marker"}; // unlit, and without the Env ambient: black
     w.AddLight("Omni01", light);
 
     CameraRecord camera;

@@ -63,20 +63,21 @@ void GeomObject::LoadFromStream(const std::string& name, FileStorage::CMemoryStr
     bool consistent = true;
     for (uint32_t f = 0; f < frames; ++f)
     {
-        MorphFrame frame;
-        frame.time = float(stream.ReadU32()) * 0.001f;
+        // Each frame is held by the object before it is read, so that a
+        // truncated record leaks none of it.
+        m_MorphFrames.push_back(MorphFrame{float(stream.ReadU32()) * 0.001f, {}});
+        MorphFrame& frame = m_MorphFrames.back();
+        m_MorphTimes.push_back(frame.time);
         const uint16_t meshes = stream.ReadU16();
         for (uint16_t i = 0; i < meshes; ++i)
         {
             SoftwareMesh* mesh = new SoftwareMesh;
             mesh->AddRef();
+            frame.meshes.push_back(mesh);
             std::string problem;
             if (!mesh->LoadFromStream(stream, &problem))
                 consistent = false;
-            frame.meshes.push_back(mesh);
         }
-        m_MorphTimes.push_back(frame.time);
-        m_MorphFrames.push_back(frame);
     }
     // Every frame must blend into every mesh, vertex for vertex, over a
     // time span that is not empty.

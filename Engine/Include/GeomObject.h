@@ -33,6 +33,15 @@ public:
         DWORD value = 0;
     };
 
+    // Information flags: what the debug overlay draws of a picked object.
+    enum
+    {
+        kInfoAxes = 0x01,
+        kInfoLabel = 0x08,
+        kInfoLabelOnEdge = 0x10,
+        kInfoMeshDebug = 0x20,
+    };
+
     explicit GeomObject(const std::string& name = std::string());
     ~GeomObject() override;
 
@@ -94,6 +103,7 @@ public:
 
 private:
     void DropMorph(const char* why);
+    void DrawInformation(Mesh* mesh, uint32_t meshIndex);
 
     std::vector<Mesh*> m_Meshes;
     std::vector<Light*> m_ExcludedLights;

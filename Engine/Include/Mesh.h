@@ -60,6 +60,9 @@ public:
     ~Mesh() override;
 
     void Render(int pass);
+    // Flat white wireframe, and each vertex's normal as a red world line
+    // (tangent space, once built, adds its tangents and binormals).
+    void RenderDebug();
     void BlendMorphFrames(const SoftwareMesh* a, const SoftwareMesh* b, float t);
     D3DXVECTOR3 GetBoundingBoxMin(const D3DXMATRIX& m) const;
     D3DXVECTOR3 GetBoundingBoxMax(const D3DXMATRIX& m) const;

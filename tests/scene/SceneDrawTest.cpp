@@ -9,6 +9,7 @@
 
 #include "Bitmap24.h"
 #include "Camera.h"
+#include "DebugDraw.h"
 #include "GeomObject.h"
 #include "Light.h"
 #include "Log.h"
@@ -165,6 +166,20 @@ TEST(SceneDraw, TestSceneLoadsDrawsAndLeavesNoDeviceObjects)
     EXPECT_TRUE(ground->HasAmbientOverride());
     EXPECT_EQ(0xFF282828u, ground->GetAmbient());
     EXPECT_FALSE(scene->FindGeomObject("Marker")->HasAmbientOverride());
+
+    // The ground's debug view: a white wireframe over it (a grid line runs
+    // down the middle of the picture).
+    ground->SetInformationFlags(GeomObject::kInfoMeshDebug | GeomObject::kInfoAxes);
+    DrawFrame(d3d, *scene);
+    ground->ClearInformationFlags(0x3F);
+    bool white = false;
+    for (float x : {-0.05f, 0.0f, 0.05f})
+    {
+        const Rgb c = At(device, x, -1, -2);
+        white = white || (c.r > 200 && c.g > 200 && c.b > 200);
+    }
+    EXPECT_TRUE(white);
+    DebugDraw::Instance().BeginFrame();
 
     const std::string log = g_Log.GetText().substr(logStart);
     EXPECT_EQ(std::string::npos, log.find("Error")) << log;

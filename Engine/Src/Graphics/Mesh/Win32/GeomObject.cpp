@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "DebugDraw.h"
 #include "FileStorage.h"
 #include "Light.h"
 #include "Log.h"
@@ -233,7 +234,32 @@ void GeomObject::Render(IDirect3DDevice8* device, uint32_t meshIndex, int pass)
             switchedOff.push_back(light);
         }
     mesh->Render(pass);
+    if (m_InformationFlags)
+        DrawInformation(mesh, meshIndex);
     for (Light* light : switchedOff)
         light->SwitchOnDevice(true);
     cache.PopStates();
+}
+
+void GeomObject::DrawInformation(Mesh* mesh, uint32_t meshIndex)
+{
+    if (m_InformationFlags & kInfoMeshDebug)
+        mesh->RenderDebug();
+    if ((m_InformationFlags & kInfoAxes) && meshIndex == 0)
+    {
+        static const float colours[3][4] = {{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 1}};
+        const D3DXVECTOR3 origin(m_World._41, m_World._42, m_World._43);
+        const D3DXVECTOR3 axes[3] = {D3DXVECTOR3(m_World._11, m_World._12, m_World._13),
+                                     D3DXVECTOR3(m_World._21, m_World._22, m_World._23),
+                                     D3DXVECTOR3(m_World._31, m_World._32, m_World._33)};
+        for (int i = 0; i < 3; ++i)
+        {
+            D3DXVECTOR3 axis;
+            D3DXVec3Normalize(&axis, &axes[i]);
+            const D3DXVECTOR3 end = origin + axis * 30.0f;
+            DebugDraw::Instance().AddLine(origin, end, colours[i]);
+        }
+    }
+    // Name labels belong to the object-information overlay, which draws them
+    // once it exists.
 }

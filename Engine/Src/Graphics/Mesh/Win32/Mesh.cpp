@@ -7,6 +7,7 @@
 
 #include "Camera.h"
 #include "D3DUtils.h"
+#include "DebugDraw.h"
 #include "FileStorage.h"
 #include "GeomObject.h"
 #include "Log.h"
@@ -500,4 +501,54 @@ void Mesh::CopyVertices(IDirect3DVertexBuffer8* buffer) const
         }
     }
     buffer->Unlock();
+}
+
+void Mesh::RenderDebug()
+{
+    if (!m_ppVertexBuffer || !*m_ppVertexBuffer || !m_ppIndexBuffer || !*m_ppIndexBuffer)
+        return;
+    RenderStateManager& cache = RenderStateManager::Instance();
+    IDirect3DDevice8* device = cache.GetDevice();
+    if (!device)
+        return;
+    cache.PushStates();
+    device->SetIndices(*m_ppIndexBuffer, m_StartVertex);
+    device->SetStreamSource(0, *m_ppVertexBuffer, m_Stride);
+    device->SetVertexShader(m_FVF);
+    device->SetPixelShader(0);
+    cache.SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
+    cache.SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+    cache.SetRenderState(D3DRS_TEXTUREFACTOR, 0xFFFFFFFF);
+    cache.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    cache.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+    cache.SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    cache.SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR);
+    cache.SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    cache.SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, m_VertexCount, m_StartIndex, m_TriangleCount);
+    cache.PopStates();
+
+    if (!m_pOwner || !(m_FVF & D3DFVF_NORMAL))
+        return;
+    const D3DXMATRIX& world = m_pOwner->GetWorldMatrix();
+    D3DXMATRIX inverse, normalMatrix;
+    if (!D3DXMatrixInverse(&inverse, nullptr, &world))
+        return;
+    D3DXMatrixTranspose(&normalMatrix, &inverse);
+    BYTE* p = nullptr;
+    if (FAILED((*m_ppVertexBuffer)->Lock(m_StartVertex * m_Stride, uint32_t(m_VertexCount) * m_Stride, &p,
+                                         D3DLOCK_READONLY)))
+        return;
+    static const float red[4] = {1, 0, 0, 1};
+    for (uint32_t v = 0; v < m_VertexCount; ++v)
+    {
+        D3DXVECTOR3 position, normal, from, direction;
+        std::memcpy(&position, p + size_t(v) * m_Stride, 12);
+        std::memcpy(&normal, p + size_t(v) * m_Stride + 12, 12);
+        D3DXVec3TransformCoord(&from, &position, &world);
+        D3DXVec3TransformNormal(&direction, &normal, &normalMatrix);
+        const D3DXVECTOR3 to = from + direction * 2.0f;
+        DebugDraw::Instance().AddLine(from, to, red);
+    }
+    (*m_ppVertexBuffer)->Unlock();
 }

@@ -100,6 +100,8 @@ private:
     Mesh() = default;
     bool ReadData(Scene* scene, FileStorage::CArchive* archive, MeshRecordData& record, bool singleFrame);
     HRESULT CreateOptimizedBuffers();
+    // The device to draw on, or null when the mesh has no buffers to draw from.
+    IDirect3DDevice8* DrawingDevice() const;
     void ReleaseBuffers();
 
     float m_Value[4] = {1, 1, 1, 1};

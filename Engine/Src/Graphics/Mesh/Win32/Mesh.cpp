@@ -339,13 +339,10 @@ void Mesh::Render(int pass)
     const int count = applyMaterial ? m_pMaterial->GetPassCount() : 1;
     if (pass >= count)
         return;
-    // A mesh whose buffers could not be made is not drawn.
-    if (!m_ppVertexBuffer || !*m_ppVertexBuffer || !m_ppIndexBuffer || !*m_ppIndexBuffer)
-        return;
-    RenderStateManager& cache = RenderStateManager::Instance();
-    IDirect3DDevice8* device = cache.GetDevice();
+    IDirect3DDevice8* device = DrawingDevice();
     if (!device)
         return;
+    RenderStateManager& cache = RenderStateManager::Instance();
     const int first = pass < 0 ? 0 : pass;
     const int last = pass < 0 ? count : pass + 1;
     for (int p = first; p < last; ++p)
@@ -503,14 +500,20 @@ void Mesh::CopyVertices(IDirect3DVertexBuffer8* buffer) const
     buffer->Unlock();
 }
 
+IDirect3DDevice8* Mesh::DrawingDevice() const
+{
+    // A mesh whose buffers could not be made is not drawn.
+    if (!m_ppVertexBuffer || !*m_ppVertexBuffer || !m_ppIndexBuffer || !*m_ppIndexBuffer)
+        return nullptr;
+    return RenderStateManager::Instance().GetDevice();
+}
+
 void Mesh::RenderDebug()
 {
-    if (!m_ppVertexBuffer || !*m_ppVertexBuffer || !m_ppIndexBuffer || !*m_ppIndexBuffer)
-        return;
-    RenderStateManager& cache = RenderStateManager::Instance();
-    IDirect3DDevice8* device = cache.GetDevice();
+    IDirect3DDevice8* device = DrawingDevice();
     if (!device)
         return;
+    RenderStateManager& cache = RenderStateManager::Instance();
     cache.PushStates();
     device->SetIndices(*m_ppIndexBuffer, m_StartVertex);
     device->SetStreamSource(0, *m_ppVertexBuffer, m_Stride);

@@ -82,6 +82,9 @@ public:
     static void LoadFromStream(ITextureCache* scene, const std::string& prefix, Map* map,
                                FileStorage::CMemoryStream& stream, FileStorage::CArchive* archive);
 
+    // Steps over a map record that no slot takes.
+    static void SkipRecord(FileStorage::CMemoryStream& stream);
+
     const D3DXMATRIX* GetTextureMatrix() const { return &m_TextureMatrix; }
     uint32_t GetAddressU() const { return m_AddressU; }
     uint32_t GetAddressV() const { return m_AddressV; }

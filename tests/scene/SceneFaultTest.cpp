@@ -81,6 +81,11 @@ TEST(SceneFaults, FaultyRecordsAreLoggedAndDroppedAndNothingLeaks)
     EXPECT_TRUE(stray->IsTwoSided());
     EXPECT_EQ(nullptr, scene->FindGeomObject("Bare")->GetMesh(0)->GetMaterial());
 
+    // A map kind no slot takes is stepped over; the next map is read.
+    const MaterialEffectState& odd = scene->FindMaterial("Odd")->GetEffectState();
+    EXPECT_EQ(1u << MAPKIND_DIFFUSE, odd.GetKindMask());
+    EXPECT_EQ("BasicDiffuse", odd.GetEffect().GetName());
+
     // A skinned mesh loses its weights from the vertices and keeps its bones.
     const Mesh* skinned = scene->FindGeomObject("Skinned")->GetMesh(0);
     EXPECT_EQ(0x112u, skinned->GetFVF());
@@ -167,6 +172,8 @@ TEST(SceneFaults, TextureSizeModifierShrinksTexturesBeforeTheyAreMade)
     ASSERT_TRUE(loaded);
     MeshMaterial* ground = scene->FindMaterial("Ground");
     ASSERT_NE(nullptr, ground);
+    EXPECT_EQ("BasicDiffuseLight", ground->GetEffectState().GetEffect().GetName());
+    ASSERT_NE(nullptr, ground);
     auto* texture = static_cast<IDirect3DTexture8*>(ground->GetEffectState().GetMap(MAPKIND_DIFFUSE)->GetTexture());
     ASSERT_NE(nullptr, texture);
     D3DSURFACE_DESC desc;
@@ -177,6 +184,22 @@ TEST(SceneFaults, TextureSizeModifierShrinksTexturesBeforeTheyAreMade)
     MeshMaterial* glass = scene->FindMaterial("GlassBlue");
     EXPECT_EQ(glass->GetEffectState().GetMap(MAPKIND_ALPHA)->GetTexture(),
               scene->FindMaterial("GlassRed")->GetEffectState().GetMap(MAPKIND_ALPHA)->GetTexture());
+    delete scene;
+    EXPECT_EQ(fixture.m_StartRefs, fixture.RefsAfterRelease());
+}
+
+TEST(SceneFaults, WithLightMapsOffTheGroundDrawsWithItsDiffuseMapAlone)
+{
+    SceneDeviceFixture fixture(64);
+    ASSERT_NE(nullptr, fixture.m_Device.Get());
+    g_LightMapsEnabled = false;
+    Scene* scene = new Scene(fixture.m_Device.Get());
+    const bool loaded = scene->Load(101, "", nullptr);
+    g_LightMapsEnabled = true;
+    ASSERT_TRUE(loaded);
+    const MaterialEffectState& ground = scene->FindMaterial("Ground")->GetEffectState();
+    EXPECT_EQ(1u << MAPKIND_DIFFUSE, ground.GetKindMask());
+    EXPECT_EQ("BasicDiffuse", ground.GetEffect().GetName());
     delete scene;
     EXPECT_EQ(fixture.m_StartRefs, fixture.RefsAfterRelease());
 }

@@ -222,6 +222,9 @@ CArchiveWriter BuildFaults()
     w.AddBitmap("GreenColor", MakeBitmap(16, 16, Green));
     w.AddMaterial("Leaf", Material({OneTexture(MAP_DIFFUSE, "GreenColor")}));
     w.AddMaterial("Ghost", Material({OneTexture(MAP_DIFFUSE, "NoSuchPicture")}));
+    // A map of a kind no slot takes, before one that a slot does.
+    w.AddMaterial("Odd", Material({OneTexture(9, "GreenColor"), OneTexture(MAP_DIFFUSE, "GreenColor")}));
+    w.AddGeomObject("Odd", Static(NodeAt(0, 0, 0), Quad(0, 0, 1, 1, 0, "Odd")));
     // Not a fault: a bumped material that draws once per light.
     w.AddBitmap("HalfGray", MakeBitmap(16, 16, HalfGray));
     w.AddMaterial("Omni", Material({OneTexture(MAP_DIFFUSE, "GreenColor"), OneTexture(MAP_BUMP, "HalfGray")}));

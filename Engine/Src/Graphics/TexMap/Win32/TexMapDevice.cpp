@@ -179,6 +179,19 @@ void Map::LoadFromStream(ITextureCache* scene, const std::string& prefix, Map* m
     map->AfterLoad(device);
 }
 
+void Map::SkipRecord(FileStorage::CMemoryStream& stream)
+{
+    stream.ReadU16(); // flags
+    stream.ReadU16(); // texture-coordinate index
+    const uint16_t count = stream.ReadU16();
+    for (uint16_t i = 0; i < count; ++i)
+    {
+        stream.ReadString();
+        stream.ReadU32();
+        stream.ReadU32();
+    }
+}
+
 IDirect3DBaseTexture8* DiffuseMap::CreateTexture(IDirect3DDevice8* device, FileStorage::CMemoryStream& stream,
                                                  uint32_t width, uint32_t height, const std::string&)
 {

@@ -4,6 +4,7 @@
 #include "EffectXmlLoader.h"
 #include "LogCapture.h"
 #include "MemoryStorage.h"
+#include "FindCases.h"
 #include "MetaEffectLibrary.h"
 #include "RecordingEffectDevice.h"
 
@@ -179,12 +180,7 @@ TEST_F(MetaFixture, LibraryFindsByWholeNamePatternAndKinds)
     storage.files["NOTES.TXT"] = plain("Notes", "");
     LogCapture log;
     EXPECT_EQ(nullptr, library.GetDefault());
-    struct
-    {
-        const char* pattern;
-        std::vector<std::string> kinds;
-        const char* found;
-    } cases[] = {
+    ExpectFinds(library, {
         {"Basic.*", {"Diffuse"}, "BasicDiffuse"},
         {"Basic.*", {"Bump", "Diffuse"}, "BasicDiffuseBumpOmni"},
         {"Diffuse.*", {"Diffuse", "Bump"}, "DiffuseBumpStencil"},
@@ -192,12 +188,7 @@ TEST_F(MetaFixture, LibraryFindsByWholeNamePatternAndKinds)
         {"Basic", {"Diffuse"}, nullptr},
         {"Notes", {}, nullptr},
         {"(", {"Diffuse"}, nullptr},
-    };
-    for (const auto& c : cases)
-    {
-        Effect* e = library.Find(c.pattern, c.kinds);
-        EXPECT_EQ(c.found ? c.found : "", e ? e->GetName() : "") << c.pattern;
-    }
+    });
     SetEffectDevice(nullptr);
     ASSERT_NE(nullptr, library.GetDefault());
     EXPECT_EQ("DIFFUSE.XML", library.GetDefault()->GetFileName());

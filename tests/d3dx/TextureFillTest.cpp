@@ -81,6 +81,8 @@ TEST(D3DXTextureFill, EncodesEachTargetFormat)
         {D3DFMT_A8, {0x80}},
         {D3DFMT_L8, {150}},
         {D3DFMT_A8L8, {150, 0x80}},
+        {D3DFMT_V8U8, {0xff, 0x80}},
+        {D3DFMT_L6V5U5, {0x1f, 0x42}},
     };
     FloatImage texel(1, 1);
     texel.At(0, 0) = Texel{1.0f, 0.5f, 0.25f, 0.5f};

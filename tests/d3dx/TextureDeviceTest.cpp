@@ -106,9 +106,11 @@ TEST_F(D3DXTextureDevice, RequestedSizeIsScaledToAndUnknownFormatIsOneTheDeviceH
 {
     const Bytes bmp = fixtures::MakeBmp24(16, 16, Quadrants16);
     IDirect3DTexture8* texture = nullptr;
+    // Mirrored at the edges, so that the corners do not take in the far side.
     ASSERT_EQ(S_OK, D3DXCreateTextureFromFileInMemoryEx(s_device, bmp.data(), UINT(bmp.size()), 8, 4, 1, 0,
-                                                        D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_TRIANGLE,
-                                                        D3DX_DEFAULT, 0, nullptr, nullptr, &texture));
+                                                        D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+                                                        D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR, D3DX_DEFAULT, 0,
+                                                        nullptr, nullptr, &texture));
     D3DSURFACE_DESC desc{};
     texture->GetLevelDesc(0, &desc);
     EXPECT_EQ(1u, texture->GetLevelCount());

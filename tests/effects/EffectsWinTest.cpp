@@ -263,6 +263,28 @@ TEST_F(DeviceFixture, EveryEffectDrawsAPlausibleQuad)
     m.cube->Release();
 }
 
+TEST_F(DeviceFixture, PassStatesGoThroughTheCacheAndPopBack)
+{
+    MetaEffectLibrary& library = *GetMetaEffectLibrary(Storage::GetMainStorage());
+    Effect effect = *library.Find("BasicDiffuse", {"Diffuse"});
+    EffectTechnique& t = *effect.GetTechnique(0);
+    RenderStateManager& cache = RenderStateManager::Instance();
+    cache.SetRenderState(D3DRS_LIGHTING, FALSE);
+    cache.SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    cache.PushStates();
+    t.ApplyPass(0);
+    EXPECT_EQ(DWORD(TRUE), cache.GetRenderState(D3DRS_LIGHTING));
+    EXPECT_EQ(DWORD(D3DTOP_DISABLE), cache.GetTextureStageState(1, D3DTSS_COLOROP));
+    DWORD deviceValue = 0;
+    d->GetRenderState(D3DRS_LIGHTING, &deviceValue);
+    EXPECT_EQ(DWORD(TRUE), deviceValue);
+    cache.PopStates();
+    EXPECT_EQ(DWORD(FALSE), cache.GetRenderState(D3DRS_LIGHTING));
+    EXPECT_EQ(DWORD(D3DTOP_MODULATE), cache.GetTextureStageState(1, D3DTSS_COLOROP));
+    d->GetRenderState(D3DRS_LIGHTING, &deviceValue);
+    EXPECT_EQ(DWORD(FALSE), deviceValue);
+}
+
 TEST_F(DeviceFixture, DrawRectangleDrawsColouredAndTexturedRectangles)
 {
     IDirect3DTexture8* texture = MakeTexture(0xFF20C040);

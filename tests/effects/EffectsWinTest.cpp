@@ -211,9 +211,9 @@ TEST_F(DeviceFixture, EveryEffectDrawsAPlausibleQuad)
                                                     {"SpecularPow", &four}});
         }
         EXPECT_EQ("", log.Text()) << effect.GetName();
-        // The first technique whose passes the device validates.
+        // Every technique validates on this device; the first one is drawn.
         EffectTechnique* chosen = nullptr;
-        for (int k = 0; k < effect.GetTechniqueCount() && !chosen; ++k)
+        for (int k = 0; k < effect.GetTechniqueCount(); ++k)
         {
             EffectTechnique& candidate = *effect.GetTechnique(k);
             m.Fill(candidate);
@@ -227,7 +227,8 @@ TEST_F(DeviceFixture, EveryEffectDrawsAPlausibleQuad)
                 valid = SUCCEEDED(d->ValidateDevice(&passes));
                 cache.PopStates();
             }
-            if (valid)
+            EXPECT_TRUE(valid) << effect.GetName() << " technique " << candidate.GetName();
+            if (valid && !chosen)
                 chosen = &candidate;
         }
         ASSERT_NE(nullptr, chosen) << effect.GetName();

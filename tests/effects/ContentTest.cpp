@@ -80,6 +80,96 @@ TEST_F(ContentFixture, EveryEffectLoadsAndEveryMetaEffectCompiles)
     EXPECT_EQ(7, metas);
 }
 
+// The files, in resource-name order, with the effect each holds: the order
+// decides which effect a look-up finds.
+TEST_F(ContentFixture, FilesNamesAndConditionsInLoadOrder)
+{
+    struct Row
+    {
+        const char* file;
+        const char* name;
+        std::vector<std::string> condition;
+        bool meta;
+    };
+    const Row rows[] = {
+        {"ALPHAPROJECTION.XML", "BasicAlphaProjection", {"Alpha", "Projection"}, false},
+        {"BUMPENVIRONMENT.XML", "EnvironmentBump", {"Bump", "Environment"}, false},
+        {"DIFFUSE.XML", "BasicDiffuse", {"Diffuse"}, false},
+        {"DIFFUSEALPHA.XML", "BasicDiffuseAlpha", {"Diffuse", "Alpha"}, false},
+        {"DIFFUSEALPHALIGHT.XML", "BasicDiffuseAlphaLight", {"Diffuse", "Light", "Alpha"}, false},
+        {"DIFFUSEALPHALIGHTSTENCILSHADOW.XML", "DiffuseAlphaLightStencilShadow", {"Diffuse", "Light", "Alpha"}, false},
+        {"DIFFUSEBUMP.XML", "BasicDiffuseBumpOmni", {"Diffuse", "Bump"}, true},
+        {"DIFFUSEBUMPLIGHT.XML", "BasicDiffuseBumpLightmapOmni", {"Diffuse", "Bump", "Light"}, true},
+        {"DIFFUSEBUMPPROJECTION.XML", "BasicDiffuseBumpProjection", {"Diffuse", "Bump", "Projection"}, false},
+        {"DIFFUSEBUMPSPECULAR.XML", "BasicDiffuseBumpSpecularOmni", {"Diffuse", "Bump", "EnvironmentAlpha"}, false},
+        {"DIFFUSEBUMPSTENCIL.XML", "DiffuseBumpStencil", {"Diffuse", "Bump"}, false},
+        {"DIFFUSEBUMPSTENCILLIGHTDIRECT.XML", "DiffuseBumpStencilLight", {"Diffuse", "Bump", "Light"}, false},
+        {"DIFFUSEBUMPSTENCILLIGHTDIRECTENVIRONMENTSPECULAR.XML", "DiffuseBumpStencilLightEnvironmentSpecular", {"Diffuse", "Bump", "Light", "Environment", "EnvironmentAlpha", "Specular"}, false},
+        {"DIFFUSEBUMPSTENCILSHADOW.XML", "DiffuseBumpStencilShadow", {"Diffuse", "Bump"}, false},
+        {"DIFFUSEBUMPSTENCILSHADOWLIGHTDIRECT.XML", "DiffuseBumpStencilShadowLight", {"Diffuse", "Bump", "Light"}, false},
+        {"DIFFUSEBUMPSTENCILSHADOWLIGHTDIRECTENVIRONMENTSPECULAR.XML", "DiffuseBumpStencilShadowLightEnvironmentSpecular", {"Diffuse", "Bump", "Light", "Environment", "EnvironmentAlpha", "Specular"}, false},
+        {"DIFFUSEENVIRONMENT.XML", "BasicDiffuseEnvironment", {"Diffuse", "Environment"}, false},
+        {"DIFFUSEENVIRONMENTALPHA.XML", "BasicDiffuseEnvironmentAlpha", {"Diffuse", "Environment", "EnvironmentAlpha"}, false},
+        {"DIFFUSEENVIRONMENTBUMP.XML", "BasicDiffuseEnvironmentBump", {"Bump", "Environment", "Diffuse"}, true},
+        {"DIFFUSEENVIRONMENTBUMPFRENSEL.XML", "BasicDiffuseEnvironmentBumpFrensel", {"Bump", "Environment", "Diffuse"}, true},
+        {"DIFFUSEENVIRONMENTSPECULAR.XML", "DiffuseEnvironmentSpecular", {"Diffuse", "Environment", "Specular"}, false},
+        {"DIFFUSEENVIRONMENTSPECULARBUMP.XML", "BasicDiffuseEnvironmentSpecularBump", {"Bump", "Environment", "Specular", "Diffuse"}, true},
+        {"DIFFUSEENVIRONMENTSPECULARBUMPALPHA.XML", "BasicDiffuseEnvironmentSpecularBumpAlpha", {"Bump", "Environment", "EnvironmentAlpha", "Specular", "Diffuse"}, false},
+        {"DIFFUSEENVIRONMENTSPECULARBUMPALPHAMOD.XML", "BasicDiffuseEnvironmentSpecularBumpAlphaMod", {"Bump", "Environment", "EnvironmentAlpha", "Specular", "Diffuse"}, false},
+        {"DIFFUSELIGHT.XML", "BasicDiffuseLight", {"Diffuse", "Light"}, false},
+        {"DIFFUSELIGHTENVIRONMENT.XML", "BasicDiffuseLightEnvironment", {"Diffuse", "Light", "Environment"}, false},
+        {"DIFFUSELIGHTENVIRONMENTALPHA.XML", "BasicDiffuseLightEnvironmentAlpha", {"Diffuse", "Environment", "EnvironmentAlpha", "Light"}, false},
+        {"DIFFUSELIGHTENVIRONMENTBUMPFRENSEL.XML", "BasicDiffuseLightEnvironmentBumpFrensel", {"Bump", "Environment", "Diffuse", "Light"}, true},
+        {"DIFFUSELIGHTPROJECTION.XML", "BasicDiffuseLightProjection", {"Diffuse", "Light", "Projection"}, false},
+        {"DIFFUSELIGHTSPECULARENVIRONMENTBUMPFRENSEL.XML", "BasicDiffuseLightSpecularEnvironmentBumpFrensel", {"Bump", "Environment", "Diffuse", "Light", "Specular"}, true},
+        {"DIFFUSELIGHTSTENCILSHADOW.XML", "DiffuseLightStencilShadow", {"Diffuse", "Light"}, false},
+        {"DIFFUSEPROJECTION.XML", "BasicDiffuseProjection", {"Diffuse", "Projection"}, false},
+        {"DIFFUSEPROJECTIONENVIRONMENTALPHA.XML", "BasicDiffuseProjectionEnvironmentAlpha", {"Diffuse", "Environment", "EnvironmentAlpha", "Projection"}, false},
+        {"DIFFUSEREFRACTIONBUMP.XML", "BasicDiffuseRefractionBump", {"Bump", "Projection", "Diffuse", "Environment"}, false},
+        {"DIFFUSESPECBUMP.XML", "BasicDiffuseSpecBump", {"Diffuse", "Bump", "Specular"}, false},
+        {"DIFFUSESTENCILSHADOW.XML", "DiffuseStencilShadow", {"Diffuse"}, false},
+        {"ENVIRONMENT.XML", "BasicEnvironment", {"Environment"}, false},
+        {"PROJECTION.XML", "BasicProjection", {"Projection"}, false},
+        {"SHADOWDIFFUSEALPHALIGHT.XML", "ShadowDiffuseAlphaLight", {"Diffuse", "Light", "Projection", "Alpha"}, false},
+        {"SHADOWDIFFUSELIGHT.XML", "ShadowDiffuseLight", {"Diffuse", "Light", "Projection"}, false},
+    };
+    MetaEffectLibrary library(&storage);
+    library.Find("", {});
+    ASSERT_EQ(sizeof rows / sizeof rows[0], library.GetEffectCount());
+    for (size_t i = 0; i < library.GetEffectCount(); ++i)
+    {
+        const Effect& e = *library.GetEffect(i);
+        EXPECT_EQ(rows[i].file, e.GetFileName());
+        EXPECT_EQ(rows[i].name, e.GetName());
+        EXPECT_EQ(rows[i].meta, e.IsMeta()) << e.GetName();
+        std::vector<std::string> kinds;
+        for (const auto& c : e.GetCondition())
+            kinds.push_back(c.kind);
+        EXPECT_EQ(rows[i].condition, kinds) << e.GetName();
+    }
+}
+
+// The resource script names every effect and library file of the folder.
+TEST_F(ContentFixture, ResourceScriptListsEveryFile)
+{
+    std::ifstream in(std::string(TARNHOLM_EFFECTS_DIR) + "/Effects.rc");
+    std::string line;
+    std::vector<std::string> listed;
+    while (std::getline(in, line))
+    {
+        char name[128], file[128];
+        if (sscanf(line.c_str(), "%127s RCDATA \"%127[^\"]\"", name, file) == 2)
+        {
+            EXPECT_STREQ(name, file);
+            listed.push_back(name);
+        }
+    }
+    std::vector<std::string> files;
+    for (const auto& f : storage.files)
+        files.push_back(f.first);
+    EXPECT_EQ(files, listed);
+}
+
 TEST_F(ContentFixture, FindChoosesByPatternAndKindsInLoadOrder)
 {
     MetaEffectLibrary library(&storage);

@@ -58,6 +58,9 @@ TEST_F(MetaFixture, OutputReplacesBlocksWithCrLfLines)
                      "<B><lua>print('x\\ny\\r\\nz')</lua></B>"));
     // Globals of one block reach the later ones.
     EXPECT_EQ("7", Expand("<lua>g = 7</lua><lua>print(g)</lua>"));
+    // Exactly the base, table, math, string and os libraries.
+    EXPECT_EQ("true", Expand("<lua>print(tostring(io == nil and package == nil and debug == nil and "
+                             "table ~= nil and math ~= nil and string ~= nil and os ~= nil))</lua>"));
 }
 
 TEST_F(MetaFixture, BadArgumentsFailTheBlockAndKeepWhatItPrinted)

@@ -224,6 +224,9 @@ public:
     bool m_bAutoExpanded = false;
 };
 
+// An int value's whole part, held to the int range (NaN gives 0).
+int TruncateToInt(double v);
+
 // Joins a node's name to its parent's path ("" for the root's children).
 std::string ChildPath(const std::string& parent, const std::string& name);
 

@@ -358,6 +358,8 @@ TEST_F(Console, ValueKeys)
         {"P.v 3.000000 {a = 3.000000}", {'4', kEnter}, 4, "4.000000", 1},
         {"P.v 7.000000 (int)", {'E', 'W', 'D', 'D', 'W'}, 18, "18", 2},
         {"P.v 1.000000 (bool)", {'E', 'W'}, 1, "true", 1},
+        // Steps past the int range show the largest int.
+        {"P.v 0.000000 (int)", {'E', 'E', 'E', 'E', 'E', 'E', 'E', 'E', 'E', 'E', 'E', 'E', 'W'}, 1e12f, "2147483647", 1},
     };
     for (const Case& c : cases)
     {
@@ -582,4 +584,35 @@ TEST_F(Console, LayoutOfTheDrawnLines)
     EXPECT_EQ(second.LineAt(160), "- V (..)");
     ASSERT_TRUE(second.Find("[1] = "));
     EXPECT_EQ(second.Find("[1] = ")->x, 100 + 2 * 20 + 20);
+}
+
+TEST(TuningConsole, CurrentLineText)
+{
+    struct Case
+    {
+        const char* line;
+        bool details;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"v 0.790000 0.010000 <0.000000, 1.000000> (-3)", true, "v = 0.790000 (0.010000 [0.000000 - 1.000000])"},
+        {"v 0.790000 0.010000 <0.000000, 1.000000> (-3)", false, "v = 0.790000 (..)"},
+        {"v 10.000000 10.000000 <0.000000, > (int)", true, "v = 10 (10 [0.000000 - ..])"},
+        {"v 2.000000 <, 3.000000>", true, "v = 2.000000 (1.000000 [.. - 3.000000])"},
+        {"v 1.000000 (bool)", true, "v = true "},
+        {"v 1.330000 {AR_4_3 = 1.330000}", true, "v = AR_4_3 (1.000000)"},
+        {"v[] 1.000000 (int)", true, "+ v (1)"},
+    };
+    for (const Case& c : cases)
+    {
+        CManager m;
+        const std::string text = std::string(c.line) + "\n(v)\n";
+        m.LoadFromText(text.data(), text.size());
+        if (!c.details)
+            m.OnKey('I');
+        CDrawParameters p;
+        RecordingCanvas canvas;
+        m.RenderTo(canvas, p);
+        EXPECT_EQ(canvas.LineAt(p.m_Y), c.text) << c.line;
+    }
 }

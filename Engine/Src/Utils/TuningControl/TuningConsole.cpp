@@ -136,7 +136,7 @@ std::string DetailsText(const CLeafDescriptor& d, bool details, bool highlighted
     if (!details || !highlighted)
         return "(..)";
     const double step = std::pow(10.0, d.m_StepExponent);
-    std::string text = "(" + (d.m_Kind == KIND_INT ? FormatString("%i", int(step)) : FormatString("%f", step));
+    std::string text = "(" + (d.m_Kind == KIND_INT ? FormatString("%i", TruncateToInt(step)) : FormatString("%f", step));
     if (d.m_bHasMinimum || d.m_bHasMaximum)
     {
         text += " [" + (d.m_bHasMinimum ? FormatString("%f", d.m_Minimum) : std::string("..")) + " - " +

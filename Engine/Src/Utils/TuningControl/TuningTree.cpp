@@ -3,6 +3,7 @@
 #include <boost/spirit/include/classic_core.hpp>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "Log.h"
@@ -92,7 +93,7 @@ std::string CValue::GetText() const
     switch (m_pDescriptor->m_Kind)
     {
     case KIND_FLOAT: return FormatString("%f", m_Value);
-    case KIND_INT: return FormatString("%i", int(m_Value));
+    case KIND_INT: return FormatString("%i", TruncateToInt(m_Value));
     case KIND_BOOL: return IsTrue(m_Value) ? "true" : "false";
     default:
         g_Log.Printf("Error in %s, line %u\n", kSourceName, 113u);
@@ -227,6 +228,17 @@ CLeaf* CBranch::AddLeaf(const std::string& name)
 {
     m_Leaves.emplace_back(name, std::make_unique<CLeaf>());
     return m_Leaves.back().second.get();
+}
+
+int TruncateToInt(double v)
+{
+    if (!(v == v))
+        return 0;
+    if (v >= 2147483647.0)
+        return INT_MAX;
+    if (v <= -2147483648.0)
+        return INT_MIN;
+    return int(v);
 }
 
 std::string ChildPath(const std::string& parent, const std::string& name)

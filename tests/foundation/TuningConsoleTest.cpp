@@ -212,16 +212,16 @@ TEST_F(Console, SelectedLineOfTheFile)
         const char* selected; // the file's "(...)" line
         const char* current;
         int index;
-        const char* opened; // branches opened along the way, "" none
+        bool opensB; // the closed branch A.B is opened on the way
     };
     const Case cases[] = {
-        {"(A.B.y)", "A.B.y", 0, "A.B"},
-        {"(A.B.Nothing)", "A.B", 0, "A.B"},        // missing last name: the deepest branch
-        {"(A.Nothing.y)", "", 0, "A"},             // missing middle name: the root
-        {"(A.hidden)", "", 0, "A"},                // hidden leaf: the root
-        {"(A.S)", "A.S", 0, "A"},                  // branch and leaf share the name: the branch
-        {"(V)", "V", 0, ""},                       // an open vector: its first element
-        {"(W)", "W", -1, ""},                      // a closed vector: its header
+        {"(A.B.y)", "A.B.y", 0, true},
+        {"(A.B.Nothing)", "A.B", 0, true},  // missing last name: the deepest branch
+        {"(A.Nothing.y)", "", 0, false},    // missing middle name: the root
+        {"(A.hidden)", "", 0, false},       // hidden leaf: the root
+        {"(A.S)", "A.S", 0, false},         // branch and leaf share the name: the branch
+        {"(V)", "V", 0, false},             // an open vector: its first element
+        {"(W)", "W", -1, false},            // a closed vector: its header
     };
     for (const Case& c : cases)
     {
@@ -232,8 +232,7 @@ TEST_F(Console, SelectedLineOfTheFile)
         EXPECT_EQ(fresh.GetCurrentLine().m_ValueIndex, c.index) << c.selected;
         EXPECT_TRUE(fresh.GetCurrentLine().m_pNode->m_bSelected) << c.selected;
         fresh.GetAccess().ParsePath("A.B");
-        const bool bOpen = FindBranch(&fresh.GetRoot(), fresh.GetAccess().m_Names)->m_bExpanded;
-        EXPECT_EQ(bOpen, std::string(c.opened) == "A.B") << c.selected;
+        EXPECT_EQ(FindBranch(&fresh.GetRoot(), fresh.GetAccess().m_Names)->m_bExpanded, c.opensB) << c.selected;
     }
 }
 
@@ -303,9 +302,12 @@ TEST_F(Console, FilterTextForms)
     };
     for (const auto& c : cases)
     {
+        Keys({kDelete});
+        Type(c.first); // "." and "_" through the OEM period and minus keys
+        EXPECT_EQ(m.GetFilter().m_Text, c.second) << c.first;
         m.GetFilter().m_Text = c.first;
         m.GetFilter().Apply();
-        EXPECT_EQ(m.GetFilter().m_Text, c.second) << c.first;
+        EXPECT_EQ(m.GetFilter().m_Text, c.second) << c.first << " at once";
     }
 
     // Control with numpad 1 to 3 types "abc", which no upper-cased name holds;

@@ -40,6 +40,8 @@ fuzz_smoke() { # name seed...
 }
 fuzz_smoke asm_fuzzer tests/asm/corpus
 fuzz_smoke tuning_fuzzer tests/foundation/fixtures/roundtrip.txt content/values.txt
+fuzz_smoke archive_fuzzer build/host/content/tests/Sample.SSS
+fuzz_smoke image_fuzzer build/host/fuzz-seeds/image
 
 sum() { sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' "$1" | tail -n1; }
 read -r f1 t1 <<<"$(sum build/logs/host-tests.txt)"

@@ -3,6 +3,7 @@
 #include "d3dx8math.h"
 #include "d3dx8err.h"
 #include "d3dx8tex.h"
+#include "d3dx8mesh.h"
 
 #if __has_include("d3dx8core.h")
 #include "d3dx8core.h"

@@ -215,7 +215,7 @@ TEST(Archive, WriterRejectsWhatTheReaderWouldRefuse)
     EXPECT_THROW(ArchiveTool::EncodeRecord(go), std::invalid_argument) << "skinned mesh without vertices";
 }
 
-TEST(ArchiveFormat, VertexStrideAndAddressModes)
+TEST(ArchiveFormat, VertexLayoutsAndAddressModes)
 {
     const struct
     {
@@ -223,6 +223,20 @@ TEST(ArchiveFormat, VertexStrideAndAddressModes)
     } strides[] = {{0x112, 32}, {0x212, 40}, {0x111C, 48}, {0x002, 12}, {0x152, 36}, {0x102 | 1u << 16, 24}, {0, 0}};
     for (const auto& s : strides)
         EXPECT_EQ(FvfVertexStride(s.fvf), s.stride) << std::hex << s.fvf;
+
+    const struct
+    {
+        uint32_t fvf, normalOffset, diffuseOffset, texSets, firstTex;
+    } layouts[] = {{0x112, 12, 24, 1, 24}, {0x212, 12, 24, 2, 24}, {0x142, 12, 12, 1, 16}, {0x1C2, 12, 12, 1, 20},
+                   {0x0C2, 12, 12, 0, 12}};
+    for (const auto& l : layouts)
+    {
+        const VertexLayout v = DecodeVertexLayout(l.fvf);
+        EXPECT_EQ(v.normalOffset, l.normalOffset) << std::hex << l.fvf;
+        EXPECT_EQ(v.diffuseOffset, l.diffuseOffset) << std::hex << l.fvf;
+        EXPECT_EQ(v.texSetCount, l.texSets) << std::hex << l.fvf;
+        EXPECT_EQ(v.firstTexOffset, l.firstTex) << std::hex << l.fvf;
+    }
 
     const struct
     {

@@ -114,7 +114,21 @@ TEST(D3DXImage, RejectsWhatItCannotRead)
     huge[4 + 12 + 2] = 0x01; // width 65540
     Bytes partialCube = fixtures::MakeDdsArgb(4, 4, 1, true, QuadrantsOf(4, 4));
     partialCube[4 + 109] = 0x06; // cube map with only +X
-    for (const Bytes* b : std::vector<const Bytes*>{&garbage, &volume, &huge, &partialCube})
+    Bytes oddFourCC = fixtures::MakeDds(4, 4, 1, false, {D3DFMT_DXT1}, Bytes(8, 0));
+    for (int i = 0; i < 4; ++i)
+        oddFourCC[4 + 80 + i] = 0xff; // no format at all
+    // A Huffman table with more than 256 codes (the decoder would write past
+    // its tables).
+    Bytes bigTable = fixtures::MakeJpeg(8, 8, QuadrantsOf(8, 8));
+    for (size_t i = 2; i + 1 < bigTable.size(); ++i)
+        if (bigTable[i] == 0xff && bigTable[i + 1] == 0xc4)
+        {
+            bigTable[i + 5 + 15] = 0xff;
+            bigTable[i + 5 + 14] = 0xff;
+            break;
+        }
+    for (const Bytes* b :
+         std::vector<const Bytes*>{&garbage, &volume, &huge, &partialCube, &oddFourCC, &bigTable})
     {
         DecodedImage image;
         EXPECT_EQ(D3DXERR_INVALIDDATA, DecodeImage(b->data(), b->size(), &image));

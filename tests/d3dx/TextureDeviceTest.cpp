@@ -2,11 +2,13 @@
 // locking them.
 #include "d3dx8.h"
 #include "Image.h"
+#include "DeviceFixture.h"
 #include "ImageFixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 using fixtures::Bytes;
@@ -14,47 +16,9 @@ using fixtures::Bytes;
 namespace
 {
 
-class D3DXTextureDevice : public ::testing::Test
+class D3DXTextureDevice : public D3DXDevice
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "D3DXTextureTest";
-        RegisterClassA(&wc);
-        s_window = CreateWindowA("D3DXTextureTest", "D3DX textures", WS_OVERLAPPEDWINDOW, 0, 0, 64, 64, nullptr,
-                                 nullptr, wc.hInstance, nullptr);
-        s_d3d = Direct3DCreate8(120);
-        if (!s_window || !s_d3d)
-            return;
-        D3DDISPLAYMODE mode{};
-        s_d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.BackBufferFormat = mode.Format;
-        pp.BackBufferWidth = 64;
-        pp.BackBufferHeight = 64;
-        pp.hDeviceWindow = s_window;
-        s_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, s_window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
-                            &s_device);
-    }
-    static void TearDownTestSuite()
-    {
-        if (s_device)
-            s_device->Release();
-        if (s_d3d)
-            s_d3d->Release();
-        if (s_window)
-            DestroyWindow(s_window);
-        s_device = nullptr;
-        s_d3d = nullptr;
-        s_window = nullptr;
-    }
-    void SetUp() override { ASSERT_NE(nullptr, s_device) << "no Direct3D 8 device"; }
-
     // Level of a lockable texture as texels.
     static d3dx::FloatImage ReadLevel(IDirect3DTexture8* texture, UINT level)
     {
@@ -70,15 +34,7 @@ protected:
         }
         return out;
     }
-
-    static IDirect3DDevice8* s_device;
-    static IDirect3D8* s_d3d;
-    static HWND s_window;
 };
-
-IDirect3DDevice8* D3DXTextureDevice::s_device = nullptr;
-IDirect3D8* D3DXTextureDevice::s_d3d = nullptr;
-HWND D3DXTextureDevice::s_window = nullptr;
 
 uint32_t Quadrants16(unsigned x, unsigned y) { return fixtures::Quadrants(x, y, 16, 16); }
 
@@ -150,9 +106,11 @@ TEST_F(D3DXTextureDevice, RequestedSizeIsScaledToAndUnknownFormatIsOneTheDeviceH
 {
     const Bytes bmp = fixtures::MakeBmp24(16, 16, Quadrants16);
     IDirect3DTexture8* texture = nullptr;
+    // Mirrored at the edges, so that the corners do not take in the far side.
     ASSERT_EQ(S_OK, D3DXCreateTextureFromFileInMemoryEx(s_device, bmp.data(), UINT(bmp.size()), 8, 4, 1, 0,
-                                                        D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_TRIANGLE,
-                                                        D3DX_DEFAULT, 0, nullptr, nullptr, &texture));
+                                                        D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+                                                        D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR, D3DX_DEFAULT, 0,
+                                                        nullptr, nullptr, &texture));
     D3DSURFACE_DESC desc{};
     texture->GetLevelDesc(0, &desc);
     EXPECT_EQ(1u, texture->GetLevelCount());
@@ -176,6 +134,87 @@ TEST_F(D3DXTextureDevice, RequestedSizeIsScaledToAndUnknownFormatIsOneTheDeviceH
     texture->GetLevelDesc(0, &desc);
     EXPECT_EQ(D3DPOOL_DEFAULT, desc.Pool);
     texture->Release();
+}
+
+TEST_F(D3DXTextureDevice, DynamicTexturesAndBlockFilesStayLockable)
+{
+    // A dynamic texture in the default pool is written directly.
+    const Bytes tga = fixtures::MakeTga32(16, 16, Quadrants16, false);
+    IDirect3DTexture8* texture = nullptr;
+    ASSERT_EQ(S_OK, D3DXCreateTextureFromFileInMemoryEx(s_device, tga.data(), UINT(tga.size()), D3DX_DEFAULT,
+                                                        D3DX_DEFAULT, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8,
+                                                        D3DPOOL_DEFAULT, D3DX_FILTER_TRIANGLE, D3DX_FILTER_TRIANGLE,
+                                                        0, nullptr, nullptr, &texture));
+    ExpectQuadrants(ReadLevel(texture, 0), true, 0.01f, "dynamic");
+    texture->Release();
+
+    // A DXT1 file keeps its blocks when the device has the format.
+    Bytes blocks(8);
+    const uint8_t redBlock[8] = {0x00, 0xf8, 0x00, 0xf8, 0, 0, 0, 0};
+    memcpy(blocks.data(), redBlock, 8);
+    const Bytes dds = fixtures::MakeDds(4, 4, 1, false, {D3DFMT_DXT1}, blocks);
+    ASSERT_EQ(S_OK, D3DXCreateTextureFromFileInMemoryEx(s_device, dds.data(), UINT(dds.size()), 0, 0, 1, 0,
+                                                        D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT,
+                                                        0, nullptr, nullptr, &texture));
+    D3DSURFACE_DESC desc{};
+    texture->GetLevelDesc(0, &desc);
+    const d3dx::FloatImage top = ReadLevel(texture, 0);
+    ASSERT_EQ(4u, top.width);
+    EXPECT_NEAR(1.0f, top.At(3, 3).r, 0.01f) << "format " << desc.Format;
+    EXPECT_NEAR(0.0f, top.At(3, 3).g, 0.01f) << "format " << desc.Format;
+    texture->Release();
+}
+
+TEST_F(D3DXTextureDevice, DefaultPoolTextureDrawsItsTexels)
+{
+    // Default-pool textures cannot be locked: draw one over the whole back
+    // buffer and read the pixels back.
+    const Bytes jpeg = fixtures::MakeJpeg(16, 16, Quadrants16);
+    IDirect3DTexture8* texture = nullptr;
+    ASSERT_EQ(S_OK, D3DXCreateTextureFromFileInMemoryEx(s_device, jpeg.data(), UINT(jpeg.size()), D3DX_DEFAULT,
+                                                        D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_DEFAULT,
+                                                        D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER, D3DX_FILTER_BOX,
+                                                        0, nullptr, nullptr, &texture));
+    struct Vertex
+    {
+        float x, y, z, rhw, u, v;
+    } quad[4] = {{-0.5f, -0.5f, 0, 1, 0, 0}, {63.5f, -0.5f, 0, 1, 1, 0}, {-0.5f, 63.5f, 0, 1, 0, 1},
+                 {63.5f, 63.5f, 0, 1, 1, 1}};
+    s_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff808080, 1.0f, 0);
+    ASSERT_EQ(S_OK, s_device->BeginScene());
+    s_device->SetTexture(0, texture);
+    s_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    s_device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    s_device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_POINT);
+    s_device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_POINT);
+    s_device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    s_device->SetRenderState(D3DRS_ZENABLE, FALSE);
+    s_device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_TEX1);
+    EXPECT_EQ(S_OK, s_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)));
+    s_device->EndScene();
+    s_device->SetTexture(0, nullptr);
+    texture->Release();
+
+    IDirect3DSurface8* back = nullptr;
+    ASSERT_EQ(S_OK, s_device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back));
+    D3DSURFACE_DESC desc{};
+    back->GetDesc(&desc);
+    D3DLOCKED_RECT rect{};
+    ASSERT_EQ(S_OK, back->LockRect(&rect, nullptr, D3DLOCK_READONLY));
+    d3dx::FloatImage pixels;
+    const bool read = d3dx::DecodeSurface(desc.Format, static_cast<const BYTE*>(rect.pBits), rect.Pitch, desc.Width,
+                                          desc.Height, &pixels);
+    back->UnlockRect();
+    back->Release();
+    ASSERT_TRUE(read) << "back buffer format " << desc.Format;
+    for (unsigned y : {8u, 56u})
+        for (unsigned x : {8u, 56u})
+        {
+            const uint32_t c = fixtures::Quadrants(x, y, 64, 64);
+            EXPECT_NEAR(((c >> 16) & 255) / 255.0f, pixels.At(x, y).r, 0.05f) << x << "," << y;
+            EXPECT_NEAR(((c >> 8) & 255) / 255.0f, pixels.At(x, y).g, 0.05f) << x << "," << y;
+            EXPECT_NEAR((c & 255) / 255.0f, pixels.At(x, y).b, 0.05f) << x << "," << y;
+        }
 }
 
 TEST_F(D3DXTextureDevice, TruncatedFilesFailWithoutATexture)

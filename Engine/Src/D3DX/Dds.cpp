@@ -48,8 +48,12 @@ HRESULT ReadDds(const BYTE* data, size_t size, DecodedImage* out, bool infoOnly)
     D3DFORMAT format = D3DFMT_UNKNOWN;
     if (pfFlags & kPixelFourCC)
     {
-        format = D3DFORMAT(fourCC);
-        if (!IsBlockFormat(format))
+        // Only the DXT codes become a format (a D3DFORMAT cannot hold any
+        // 32-bit value).
+        for (D3DFORMAT f : {D3DFMT_DXT1, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5})
+            if (DWORD(f) == fourCC)
+                format = f;
+        if (format == D3DFMT_UNKNOWN)
             return D3DXERR_INVALIDDATA;
     }
     else if (pfFlags & (kPixelRgb | kPixelLuminance | kPixelAlpha))

@@ -34,8 +34,28 @@ namespace
 UINT Read16(const BYTE* p) { return UINT(p[0]) | UINT(p[1]) << 8; }
 DWORD Read32(const BYTE* p) { return DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16 | DWORD(p[3]) << 24; }
 
+// The Huffman tables of a DHT segment must each hold at most 256 codes:
+// stb_image (as packaged) writes past its tables for more.
+bool HuffmanTablesSound(const BYTE* segment, size_t length)
+{
+    size_t pos = 0;
+    while (pos < length)
+    {
+        if (length - pos < 17)
+            return false;
+        size_t codes = 0;
+        for (size_t i = 1; i <= 16; ++i)
+            codes += segment[pos + i];
+        if (codes > 256 || codes > length - pos - 17)
+            return false;
+        pos += 17 + codes;
+    }
+    return true;
+}
+
 // A JPEG is complete when its markers lead to a scan and an end-of-image
-// marker follows (entropy-coded data never holds FF D9).
+// marker follows (entropy-coded data never holds FF D9). Its Huffman tables
+// are checked on the way.
 bool JpegComplete(const BYTE* d, size_t n)
 {
     size_t pos = 2;
@@ -58,13 +78,29 @@ bool JpegComplete(const BYTE* d, size_t n)
         const size_t length = size_t(d[pos]) << 8 | d[pos + 1];
         if (length < 2 || pos + length > n)
             return false;
+        if (marker == 0xc4 && !HuffmanTablesSound(d + pos + 2, length - 2))
+            return false;
         pos += length;
         if (marker == 0xda)
             break;
     }
+    // After the first scan, FF followed by anything but 00 or a restart is a
+    // marker: later tables (progressive files) are checked too.
     for (; pos + 1 < n; ++pos)
-        if (d[pos] == 0xff && d[pos + 1] == 0xd9)
+    {
+        if (d[pos] != 0xff)
+            continue;
+        if (d[pos + 1] == 0xd9)
             return true;
+        if (d[pos + 1] == 0xc4)
+        {
+            if (pos + 4 > n)
+                return false;
+            const size_t length = size_t(d[pos + 2]) << 8 | d[pos + 3];
+            if (length < 2 || pos + 2 + length > n || !HuffmanTablesSound(d + pos + 4, length - 2))
+                return false;
+        }
+    }
     return false;
 }
 

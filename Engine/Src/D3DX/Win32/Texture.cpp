@@ -48,8 +48,11 @@ bool Supported(const DeviceInfo& info, DWORD usage, D3DRESOURCETYPE type, D3DFOR
 {
     if (mustWrite && !d3dx::CanEncode(format))
         return false;
+    // The format check knows only the render-target and depth usages.
     return SUCCEEDED(info.d3d.p->CheckDeviceFormat(info.creation.AdapterOrdinal, info.creation.DeviceType,
-                                                   info.mode.Format, usage, type, format));
+                                                   info.mode.Format,
+                                                   usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL), type,
+                                                   format));
 }
 
 // The format itself when the device has it, else the closest one it has,

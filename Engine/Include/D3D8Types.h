@@ -30,6 +30,12 @@ struct D3DCOLORVALUE
     float r, g, b, a;
 };
 
+struct D3DVIEWPORT8
+{
+    DWORD X, Y, Width, Height;
+    float MinZ, MaxZ;
+};
+
 struct D3DMATRIX
 {
     union

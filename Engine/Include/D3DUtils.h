@@ -41,5 +41,9 @@ void DrawRectangle(D3DCOLOR colour, IDirect3DDevice8* pDevice, IDirect3DBaseText
 // One textured quad over the whole target; leaves its states set.
 void DrawFullTargetQuad(IDirect3DDevice8* pDevice, UINT width, UINT height, IDirect3DTexture8* pTexture);
 
+// Textures from files of the main storage; null when missing or refused.
+IDirect3DCubeTexture8* LoadCubeTextureFromStorage(const char* name);
+IDirect3DTexture8* LoadSmokeTexture();
+
 HRESULT SetDeviceCursorFromIcon(HICON icon, IDirect3DDevice8* pDevice);
 bool GetRenderTargetDesc(IDirect3DDevice8* pDevice, D3DSURFACE_DESC* pDesc);

@@ -15,10 +15,13 @@
 #include <utility>
 #include <vector>
 
+class TextBatch;
+
 namespace TuningControl
 {
 class CBranch;
 class CLeaf;
+class CNode;
 
 enum EKind
 {
@@ -43,6 +46,57 @@ struct CLeafDescriptor
     // The first candidate within half of 10^precision of v, or -1.
     int FindCandidate(float v) const;
 };
+
+// One console line: its node, which value of a leaf it shows (-1 for a
+// vector value's header line, 0 for a plain value or a branch) and the
+// node's dotted path ("" for the root).
+struct CLineInfo
+{
+    CNode* m_pNode = nullptr;
+    int m_ValueIndex = 0;
+    std::string m_Path;
+};
+
+// How the console draws itself; each colour is red, green, blue, alpha.
+struct CDrawParameters
+{
+    float m_ActiveAdd[4] = {0.79f, 0.65f, 0.65f, 1.0f};
+    float m_BranchColour[4] = {0.64f, 0.40f, 0.00f, 1.0f};
+    float m_LeafColour[4] = {0.16f, 0.60f, 0.05f, 1.0f};
+    float m_ValueColour[4] = {0.40f, 0.22f, 0.50f, 1.0f};
+    float m_DetailsColour[4] = {0.18f, 0.22f, 0.51f, 1.0f};
+    float m_BackgroundColour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    float m_FilterColour[4] = {0.8f, 0.7f, 0.5f, 1.0f};
+    float m_PathColour[4] = {0.7f, 0.2f, 0.0f, 1.0f};
+    bool m_bBackground = true;
+    float m_MarginX = 3.0f;
+    float m_MarginY = 5.0f;
+    int m_TabShift = 15;
+    float m_TextScale = 1.0f;
+    float m_X = 10.0f;
+    float m_Y = 240.0f;
+    int m_ShownLines = 7;
+
+    // For a base colour: the colour plus the highlight addition, at most 1,
+    // opaque.
+    void Highlight(const float base[4], float out[4]) const;
+};
+
+// Where the console's texts and background boxes go: the application's text
+// batch and flat rectangles on Windows, a recorder in tests.
+class CConsoleCanvas
+{
+public:
+    virtual ~CConsoleCanvas() = default;
+    virtual int GetLineHeight() = 0;
+    // Queues a text at (x, y); returns its width in pixels.
+    virtual int AddText(const std::string& text, float x, float y, const float colour[4], float scale) = 0;
+    virtual void AddRect(int left, int top, int right, int bottom, const float colour[4]) = 0;
+};
+
+// Reads the key state as GetKeyState does (high bit set while held).
+typedef short (*KeyStateFn)(int virtualKey);
+extern KeyStateFn g_pGetKeyState;
 
 class CValue
 {
@@ -77,6 +131,14 @@ public:
     virtual int IsLeaf() = 0;
     virtual void SetExpanded(bool expanded);
     virtual bool IsExpanded();
+    // Console lines the node takes: 0 when hidden, 1 when closed, else 1 plus
+    // its children's lines (a vector value: one per element).
+    virtual int GetLineCount() = 0;
+    // The record of line `line` counted from the node's own line.
+    virtual CLineInfo GetLine(int line, const std::string& path) = 0;
+    // Draws the node's lines that fall within the shown window.
+    virtual void DrawLine(CConsoleCanvas& canvas, const CDrawParameters& params, int line, int depth,
+                          const std::string& name, int selectedLine, bool details) = 0;
     virtual void PrintValues(FILE* file, const std::string& path) = 0;
     virtual void PrintExpanded(FILE* file, const std::string& path) = 0;
     virtual bool IsStale() = 0;
@@ -92,6 +154,10 @@ class CLeaf : public CNode
 {
 public:
     int IsLeaf() override { return 1; }
+    int GetLineCount() override;
+    CLineInfo GetLine(int line, const std::string& path) override;
+    void DrawLine(CConsoleCanvas& canvas, const CDrawParameters& params, int line, int depth,
+                  const std::string& name, int selectedLine, bool details) override;
     void PrintValues(FILE* file, const std::string& path) override;
     void PrintExpanded(FILE* file, const std::string& path) override;
     bool IsStale() override { return m_Descriptor.m_bStale; }
@@ -124,6 +190,10 @@ public:
     int IsLeaf() override { return 0; }
     void SetExpanded(bool expanded) override;
     bool IsExpanded() override;
+    int GetLineCount() override;
+    CLineInfo GetLine(int line, const std::string& path) override;
+    void DrawLine(CConsoleCanvas& canvas, const CDrawParameters& params, int line, int depth,
+                  const std::string& name, int selectedLine, bool details) override;
     void PrintValues(FILE* file, const std::string& path) override;
     void PrintExpanded(FILE* file, const std::string& path) override;
     bool IsStale() override;
@@ -138,12 +208,24 @@ public:
 
     bool IsAutoExpanded();
     void ClearAutoExpanded();
+    // Sets or clears the own expanded flag of every branch below this one and
+    // of every leaf below it, leaving the filter's opening alone.
+    void SetExpandedBelow(bool expanded);
+    // Clears the selected flag of this node and of every node below it.
+    void ClearSelected();
+    // The line of the node at `names` (with the value index for a vector
+    // element) counted from this branch's own line; negative when a middle
+    // name is missing or a node on the way is hidden.
+    int LineOf(const std::vector<std::string>& names, size_t first, int valueIndex);
 
     std::vector<std::pair<std::string, std::unique_ptr<CBranch>>> m_Branches;
     std::vector<std::pair<std::string, std::unique_ptr<CLeaf>>> m_Leaves;
     bool m_bRoot = false;
     bool m_bAutoExpanded = false;
 };
+
+// An int value's whole part, held to the int range (NaN gives 0).
+int TruncateToInt(double v);
 
 // Joins a node's name to its parent's path ("" for the root's children).
 std::string ChildPath(const std::string& parent, const std::string& name);
@@ -198,11 +280,19 @@ public:
     virtual void OnChanged(const std::string& path, const float& value) = 0;
 };
 
-struct CLineInfo
+// The console's filter: words typed with Control held, matched against the
+// upper-cased names of the tree.
+class CVisibleFilter
 {
-    CNode* m_pNode = nullptr;
-    int m_ValueIndex = 0;
-    std::string m_Path;
+public:
+    explicit CVisibleFilter(CBranch* root) : m_pRoot(root) {}
+    // Splits the text into words, marks the leaves it admits and the branches
+    // it opens, and writes the text back with runs of dots collapsed.
+    void Apply();
+
+    CBranch* m_pRoot;
+    std::vector<std::string> m_Words;
+    std::string m_Text;
 };
 
 class CManager
@@ -243,15 +333,36 @@ public:
     // Writes the whole tree through a temporary file that then replaces `name`.
     bool SaveToFile(const std::string& name);
 
-    // Opens the branches along the path and makes its node the current line.
+    // The console. SelectPath opens the branches along the path and makes its
+    // line current (the root line when a middle name is missing).
     void SelectPath(const std::vector<std::string>& names, int valueIndex);
+    void MoveSelection(int delta);
+    void OnKey(int virtualKey);
+    // Queues the texts into the batch and draws the background boxes at once
+    // (Windows only); RenderTo lays the same out onto any canvas.
+    void Render(TextBatch& batch, const CDrawParameters& params);
+    void RenderTo(CConsoleCanvas& canvas, const CDrawParameters& params);
+    // The draw parameters from the "Tuning." values, with their built-in
+    // defaults for values that are missing.
+    CDrawParameters ReadDrawParameters(float textScale);
     const CLineInfo& GetCurrentLine() const { return m_CurrentLine; }
+    int GetSelectedLine() const { return m_SelectedLine; }
+    bool GetDetails() const { return m_bDetails; }
+    CVisibleFilter& GetFilter() { return *m_pFilter; }
 
 private:
     void FinishLoad();
+    CLeaf* CurrentLeaf();
+    // The current line shows one value: a plain value or a vector element.
+    CValue* CurrentValue();
+    void NotifyCurrent();
+    void OnControlKey(int virtualKey);
+    void OnShiftKey(int virtualKey);
+    void ReselectCurrent();
 
     std::unique_ptr<CStructLoader> m_pLoader;
     std::unique_ptr<CAccessManager> m_pAccess;
+    std::unique_ptr<CVisibleFilter> m_pFilter;
     CBranch m_Root;
     CChangeHandler* m_pChangeHandler = nullptr;
     CLineInfo m_CurrentLine;

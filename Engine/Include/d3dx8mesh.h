@@ -56,8 +56,7 @@ enum _D3DXMESHOPT
 
 #ifdef _WIN32
 
-struct ID3DXBuffer;
-typedef ID3DXBuffer* LPD3DXBUFFER;
+#include "d3dx8core.h"
 
 // An indexed triangle list in a vertex and an index buffer of the device,
 // with one attribute (subset id) per face.
@@ -86,8 +85,8 @@ struct ID3DXMesh : public IUnknown
     virtual HRESULT STDMETHODCALLTYPE GenerateAdjacency(FLOAT epsilon, DWORD* adjacency) = 0;
     // Reorders faces (and the vertices in order of first use) in place.
     // adjacencyIn may be null; adjacencyOut gets the adjacency of the new
-    // order, faceRemap the old face of each new face; vertexRemap (when the
-    // buffer service is there) the old vertex of each new vertex.
+    // order, faceRemap the old face of each new face, vertexRemap a new
+    // buffer with the old vertex of each new vertex.
     virtual HRESULT STDMETHODCALLTYPE OptimizeInplace(DWORD flags, const DWORD* adjacencyIn, DWORD* adjacencyOut,
                                                       DWORD* faceRemap, LPD3DXBUFFER* vertexRemap) = 0;
 };

@@ -9,7 +9,8 @@
 #define D3DX_DEFAULT ((UINT)-1)
 
 // Filters for scaling and mip generation; the mirror and dither bits may be
-// combined with one of the first five.
+// combined with one of the first five. Off the image's edges a filter wraps
+// round to the far side unless mirrored; dithering is accepted but not done.
 #define D3DX_FILTER_NONE (1 << 0)
 #define D3DX_FILTER_POINT (2 << 0)
 #define D3DX_FILTER_LINEAR (3 << 0)

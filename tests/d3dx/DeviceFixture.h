@@ -29,6 +29,7 @@ protected:
         pp.BackBufferWidth = 64;
         pp.BackBufferHeight = 64;
         pp.hDeviceWindow = s_window;
+        pp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER; // drawing tests read their pixels back
         s_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, s_window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
                             &s_device);
     }

@@ -190,6 +190,28 @@ TEST(D3DXMath, VectorTransforms)
     EXPECT_NEAR(1 * 4 + 2 * 2 + 3 * 1 + 0.5f * 1, out4.w, kEps);
 }
 
+TEST(D3DXMath, ProjectToTheViewportAndBack)
+{
+    D3DXMATRIX proj, view, world;
+    D3DXMatrixPerspectiveFovLH(&proj, kHalfPi, 2.0f, 1.0f, 101.0f);
+    D3DXMatrixTranslation(&view, 0, 0, 10);
+    D3DXMatrixRotationY(&world, 0.3f);
+    const D3DVIEWPORT8 viewport = {100, 50, 200, 100, 0.0f, 1.0f};
+    D3DXVECTOR3 screen, back;
+    // A point straight ahead lands in the viewport's centre.
+    const D3DXVECTOR3 ahead(0, 0, 41);
+    ExpectVecNear(D3DXVECTOR3(200, 100, (51 * 1.01f - 1.01f) / 51), *D3DXVec3Project(&screen, &ahead, &viewport, &proj, &view, nullptr), "centre");
+    // Top-left corner of the near plane: x = -2, y = 1 at depth 1 (after the move, z = -9).
+    const D3DXVECTOR3 corner(-2, 1, -9);
+    ExpectVecNear(D3DXVECTOR3(100, 50, 0), *D3DXVec3Project(&screen, &corner, &viewport, &proj, &view, nullptr), "corner");
+    const D3DXVECTOR3 p(3, -2, 5);
+    D3DXVec3Project(&screen, &p, &viewport, &proj, &view, &world);
+    ASSERT_NE(nullptr, D3DXVec3Unproject(&back, &screen, &viewport, &proj, &view, &world));
+    EXPECT_NEAR(p.x, back.x, 1e-3f);
+    EXPECT_NEAR(p.y, back.y, 1e-3f);
+    EXPECT_NEAR(p.z, back.z, 1e-3f);
+}
+
 TEST(D3DXMath, LookAtPutsTheTargetStraightAhead)
 {
     const D3DXVECTOR3 eye(3, -4, 7), at(-1, 2, 0.5f), up(0, 0, 1);

@@ -106,9 +106,11 @@ TEST_F(D3DXTextureDevice, RequestedSizeIsScaledToAndUnknownFormatIsOneTheDeviceH
 {
     const Bytes bmp = fixtures::MakeBmp24(16, 16, Quadrants16);
     IDirect3DTexture8* texture = nullptr;
+    // Mirrored at the edges, so that the corners do not take in the far side.
     ASSERT_EQ(S_OK, D3DXCreateTextureFromFileInMemoryEx(s_device, bmp.data(), UINT(bmp.size()), 8, 4, 1, 0,
-                                                        D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_TRIANGLE,
-                                                        D3DX_DEFAULT, 0, nullptr, nullptr, &texture));
+                                                        D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+                                                        D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR, D3DX_DEFAULT, 0,
+                                                        nullptr, nullptr, &texture));
     D3DSURFACE_DESC desc{};
     texture->GetLevelDesc(0, &desc);
     EXPECT_EQ(1u, texture->GetLevelCount());
@@ -161,6 +163,58 @@ TEST_F(D3DXTextureDevice, DynamicTexturesAndBlockFilesStayLockable)
     EXPECT_NEAR(1.0f, top.At(3, 3).r, 0.01f) << "format " << desc.Format;
     EXPECT_NEAR(0.0f, top.At(3, 3).g, 0.01f) << "format " << desc.Format;
     texture->Release();
+}
+
+TEST_F(D3DXTextureDevice, DefaultPoolTextureDrawsItsTexels)
+{
+    // Default-pool textures cannot be locked: draw one over the whole back
+    // buffer and read the pixels back.
+    const Bytes jpeg = fixtures::MakeJpeg(16, 16, Quadrants16);
+    IDirect3DTexture8* texture = nullptr;
+    ASSERT_EQ(S_OK, D3DXCreateTextureFromFileInMemoryEx(s_device, jpeg.data(), UINT(jpeg.size()), D3DX_DEFAULT,
+                                                        D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_DEFAULT,
+                                                        D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER, D3DX_FILTER_BOX,
+                                                        0, nullptr, nullptr, &texture));
+    struct Vertex
+    {
+        float x, y, z, rhw, u, v;
+    } quad[4] = {{-0.5f, -0.5f, 0, 1, 0, 0}, {63.5f, -0.5f, 0, 1, 1, 0}, {-0.5f, 63.5f, 0, 1, 0, 1},
+                 {63.5f, 63.5f, 0, 1, 1, 1}};
+    s_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff808080, 1.0f, 0);
+    ASSERT_EQ(S_OK, s_device->BeginScene());
+    s_device->SetTexture(0, texture);
+    s_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    s_device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    s_device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_POINT);
+    s_device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_POINT);
+    s_device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    s_device->SetRenderState(D3DRS_ZENABLE, FALSE);
+    s_device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_TEX1);
+    EXPECT_EQ(S_OK, s_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)));
+    s_device->EndScene();
+    s_device->SetTexture(0, nullptr);
+    texture->Release();
+
+    IDirect3DSurface8* back = nullptr;
+    ASSERT_EQ(S_OK, s_device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back));
+    D3DSURFACE_DESC desc{};
+    back->GetDesc(&desc);
+    D3DLOCKED_RECT rect{};
+    ASSERT_EQ(S_OK, back->LockRect(&rect, nullptr, D3DLOCK_READONLY));
+    d3dx::FloatImage pixels;
+    const bool read = d3dx::DecodeSurface(desc.Format, static_cast<const BYTE*>(rect.pBits), rect.Pitch, desc.Width,
+                                          desc.Height, &pixels);
+    back->UnlockRect();
+    back->Release();
+    ASSERT_TRUE(read) << "back buffer format " << desc.Format;
+    for (unsigned y : {8u, 56u})
+        for (unsigned x : {8u, 56u})
+        {
+            const uint32_t c = fixtures::Quadrants(x, y, 64, 64);
+            EXPECT_NEAR(((c >> 16) & 255) / 255.0f, pixels.At(x, y).r, 0.05f) << x << "," << y;
+            EXPECT_NEAR(((c >> 8) & 255) / 255.0f, pixels.At(x, y).g, 0.05f) << x << "," << y;
+            EXPECT_NEAR((c & 255) / 255.0f, pixels.At(x, y).b, 0.05f) << x << "," << y;
+        }
 }
 
 TEST_F(D3DXTextureDevice, TruncatedFilesFailWithoutATexture)

@@ -81,6 +81,8 @@ TEST(D3DXTextureFill, EncodesEachTargetFormat)
         {D3DFMT_A8, {0x80}},
         {D3DFMT_L8, {150}},
         {D3DFMT_A8L8, {150, 0x80}},
+        {D3DFMT_V8U8, {0xff, 0x80}},
+        {D3DFMT_L6V5U5, {0x1f, 0x42}},
     };
     FloatImage texel(1, 1);
     texel.At(0, 0) = Texel{1.0f, 0.5f, 0.25f, 0.5f};
@@ -125,9 +127,13 @@ TEST(D3DXTextureFill, ScalesTheTopLevelWithTheFilter)
     } cases[] = {
         {D3DX_FILTER_POINT, 2, 2, 80}, // centres fall on source pixel corners: the lower right is taken
         {D3DX_FILTER_BOX, 2, 2, 40},
-        {D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER, 2, 2, 50}, // tent over 4x4 source pixels, edge clamped
+        // A tent over 4x4 source pixels whose outer taps wrap round to the
+        // far side, or are mirrored back.
+        {D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER, 2, 2, 80},
+        {D3DX_FILTER_TRIANGLE | D3DX_FILTER_MIRROR, 2, 2, 50},
         {D3DX_FILTER_NONE, 8, 8, 0},
-        {D3DX_FILTER_LINEAR, 8, 8, 0},
+        {D3DX_FILTER_LINEAR, 8, 8, 60},
+        {D3DX_FILTER_LINEAR | D3DX_FILTER_MIRROR_U | D3DX_FILTER_MIRROR_V, 8, 8, 0},
     };
     for (const Case& c : cases)
     {

@@ -15,21 +15,18 @@ struct Tap
     float weight;
 };
 
-// Source pixel index, clamped to the edge or mirrored back into the image.
+// Source pixel index off the edge: wrapped round (textures tile), or
+// mirrored back into the image with the mirror flags.
 UINT EdgeIndex(long i, UINT size, bool mirror)
 {
     const long n = long(size);
-    if (mirror && n > 1)
-    {
-        const long period = 2 * n;
-        i %= period;
-        if (i < 0)
-            i += period;
-        if (i >= n)
-            i = period - 1 - i;
-        return UINT(i);
-    }
-    return UINT(std::min(n - 1, std::max(0l, i)));
+    const long period = mirror ? 2 * n : n;
+    i %= period;
+    if (i < 0)
+        i += period;
+    if (i >= n)
+        i = period - 1 - i;
+    return UINT(i);
 }
 
 // For each destination pixel along one axis, the source pixels and weights

@@ -1,6 +1,8 @@
 // D3DX maths: the out-of-line functions of d3dx8math.h.
 #include "d3dx8math.h"
 
+#include <initializer_list>
+
 namespace
 {
 
@@ -205,6 +207,45 @@ D3DXVECTOR2* D3DXVec2TransformCoord(D3DXVECTOR2* out, const D3DXVECTOR2* v, cons
     const FLOAT inv = r.w != 0.0f ? 1.0f / r.w : 1.0f;
     *out = D3DXVECTOR2(r.x * inv, r.y * inv);
     return out;
+}
+
+namespace
+{
+
+D3DXMATRIX WorldViewProjection(const D3DXMATRIX* projection, const D3DXMATRIX* view, const D3DXMATRIX* world)
+{
+    D3DXMATRIX m = Identity();
+    for (const D3DXMATRIX* part : {world, view, projection})
+        if (part)
+            m *= *part;
+    return m;
+}
+
+} // namespace
+
+D3DXVECTOR3* D3DXVec3Project(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DVIEWPORT8* viewport,
+                             const D3DXMATRIX* projection, const D3DXMATRIX* view, const D3DXMATRIX* world)
+{
+    const D3DXMATRIX m = WorldViewProjection(projection, view, world);
+    D3DXVECTOR3 p;
+    D3DXVec3TransformCoord(&p, v, &m);
+    *out = D3DXVECTOR3(viewport->X + (1.0f + p.x) * 0.5f * viewport->Width,
+                       viewport->Y + (1.0f - p.y) * 0.5f * viewport->Height,
+                       viewport->MinZ + p.z * (viewport->MaxZ - viewport->MinZ));
+    return out;
+}
+
+D3DXVECTOR3* D3DXVec3Unproject(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DVIEWPORT8* viewport,
+                               const D3DXMATRIX* projection, const D3DXMATRIX* view, const D3DXMATRIX* world)
+{
+    D3DXMATRIX m = WorldViewProjection(projection, view, world);
+    if (!D3DXMatrixInverse(&m, nullptr, &m))
+        return nullptr;
+    const float depth = viewport->MaxZ - viewport->MinZ;
+    const D3DXVECTOR3 p(2.0f * (v->x - viewport->X) / viewport->Width - 1.0f,
+                        1.0f - 2.0f * (v->y - viewport->Y) / viewport->Height,
+                        depth != 0.0f ? (v->z - viewport->MinZ) / depth : 0.0f);
+    return D3DXVec3TransformCoord(out, &p, &m);
 }
 
 D3DXVECTOR4* D3DXVec4Transform(D3DXVECTOR4* out, const D3DXVECTOR4* v, const D3DXMATRIX* m)

@@ -37,6 +37,9 @@ const FormatLayout kLayouts[] = {
     {D3DFMT_A8, {8, 0, 0, 0, 0xff, false}, true},
     {D3DFMT_A2B10G10R10, {32, 0x3ff, 0xffc00, 0x3ff00000, 0xc0000000, false}, true},
     {D3DFMT_G16R16, {32, 0xffff, 0xffff0000, 0, 0, false}, false},
+    // Bump formats, their fields taken as unsigned colour channels.
+    {D3DFMT_V8U8, {16, 0xff, 0xff00, 0, 0, false}, false},
+    {D3DFMT_L6V5U5, {16, 0x1f, 0x3e0, 0xfc00, 0, false}, false},
     {D3DFMT_L8, {8, 0xff, 0, 0, 0, true}, false},
     {D3DFMT_A8L8, {16, 0xff, 0, 0, 0xff00, true}, true},
     {D3DFMT_A4L4, {8, 0xf, 0, 0, 0xf0, true}, true},

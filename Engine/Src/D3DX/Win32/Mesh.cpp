@@ -1,12 +1,8 @@
 // D3DX meshes: an indexed triangle list in device buffers, with one
 // attribute per face, adjacency and in-place reordering for the vertex cache.
+#include "d3dx8core.h"
 #include "d3dx8mesh.h"
 #include "MeshOps.h"
-
-#if __has_include("d3dx8core.h")
-#include "d3dx8core.h"
-#define D3DX_HAVE_BUFFERS 1
-#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -192,13 +188,6 @@ public:
     HRESULT STDMETHODCALLTYPE OptimizeInplace(DWORD flags, const DWORD* adjacencyIn, DWORD* adjacencyOut,
                                               DWORD* faceRemap, LPD3DXBUFFER* vertexRemap) override
     {
-#ifndef D3DX_HAVE_BUFFERS
-        if (vertexRemap)
-        {
-            *vertexRemap = nullptr;
-            return E_NOTIMPL;
-        }
-#endif
         std::vector<DWORD> indices;
         std::vector<BYTE> vertices;
         HRESULT hr = ReadIndices(&indices);
@@ -246,7 +235,6 @@ public:
         for (DWORD& v : newIndices)
             v = newVertexOf[v];
 
-#ifdef D3DX_HAVE_BUFFERS
         if (vertexRemap)
         {
             *vertexRemap = nullptr;
@@ -255,7 +243,6 @@ public:
                 return hr;
             memcpy((*vertexRemap)->GetBufferPointer(), vertexOrder.data(), m_vertices * sizeof(DWORD));
         }
-#endif
         hr = WriteVertices(newVertices);
         if (SUCCEEDED(hr))
             hr = WriteIndices(newIndices);

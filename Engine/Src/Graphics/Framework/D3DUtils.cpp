@@ -3,6 +3,7 @@
 #include "RenderStateManager.h"
 #include "ControlEffect.h"
 #include "EffectDevice.h"
+#include "Storage.h"
 
 #include <cmath>
 #include <cstring>
@@ -169,6 +170,47 @@ void DrawFullTargetQuad(IDirect3DDevice8* pDevice, UINT width, UINT height, IDir
     rsm.SetRenderState(D3DRS_COLORVERTEX, 0);
     rsm.SetRenderState(D3DRS_AMBIENT, 0xFFFFFFFF);
     pDevice->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2);
+}
+
+namespace
+{
+// The whole of a file of the main storage; empty when there is none.
+std::vector<BYTE> ReadStorageFile(const char* name)
+{
+    std::vector<BYTE> bytes;
+    Storage::IStorage* storage = Storage::GetMainStorage();
+    Storage::IStorageFile* file = storage ? storage->Open(name) : nullptr;
+    if (!file)
+        return bytes;
+    bytes.resize(file->GetSize());
+    if (!bytes.empty())
+        file->Read(bytes.data(), uint32_t(bytes.size()));
+    storage->Close(file);
+    return bytes;
+}
+} // namespace
+
+IDirect3DCubeTexture8* LoadCubeTextureFromStorage(const char* name)
+{
+    IDirect3DDevice8* device = RenderStateManager::Instance().GetDevice();
+    const std::vector<BYTE> bytes = ReadStorageFile(name);
+    IDirect3DCubeTexture8* texture = nullptr;
+    if (!device || bytes.empty() ||
+        FAILED(D3DXCreateCubeTextureFromFileInMemory(device, bytes.data(), UINT(bytes.size()), &texture)))
+        return nullptr;
+    return texture;
+}
+
+IDirect3DTexture8* LoadSmokeTexture()
+{
+    RenderStateManager& rsm = RenderStateManager::Instance();
+    const std::vector<BYTE> bytes = ReadStorageFile("Smoke.tga");
+    IDirect3DTexture8* texture = nullptr;
+    if (!rsm.GetDevice() || bytes.empty() ||
+        FAILED(D3DXCreateTextureFromFileInMemory(rsm.GetDevice(), bytes.data(), UINT(bytes.size()), &texture)))
+        return nullptr;
+    rsm.AddTextureMemory(texture);
+    return texture;
 }
 
 HRESULT SetDeviceCursorFromIcon(HICON icon, IDirect3DDevice8* pDevice)

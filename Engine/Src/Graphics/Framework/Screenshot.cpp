@@ -74,7 +74,7 @@ std::string GetScreenshotFileName(const char* prefix)
     {
         char file[64];
         snprintf(file, sizeof(file), " Screenshot %02i.bmp", i);
-        name = base + prefix + file;
+        name = base + (prefix ? prefix : "") + file;
         WIN32_FIND_DATAA fd;
         HANDLE h = FindFirstFileA(name.c_str(), &fd);
         if (h == INVALID_HANDLE_VALUE)

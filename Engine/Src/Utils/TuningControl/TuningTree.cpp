@@ -3,6 +3,7 @@
 #include <boost/spirit/include/classic_core.hpp>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "Log.h"
@@ -92,7 +93,7 @@ std::string CValue::GetText() const
     switch (m_pDescriptor->m_Kind)
     {
     case KIND_FLOAT: return FormatString("%f", m_Value);
-    case KIND_INT: return FormatString("%i", int(m_Value));
+    case KIND_INT: return FormatString("%i", TruncateToInt(m_Value));
     case KIND_BOOL: return IsTrue(m_Value) ? "true" : "false";
     default:
         g_Log.Printf("Error in %s, line %u\n", kSourceName, 113u);
@@ -229,6 +230,17 @@ CLeaf* CBranch::AddLeaf(const std::string& name)
     return m_Leaves.back().second.get();
 }
 
+int TruncateToInt(double v)
+{
+    if (!(v == v))
+        return 0;
+    if (v >= 2147483647.0)
+        return INT_MAX;
+    if (v <= -2147483648.0)
+        return INT_MIN;
+    return int(v);
+}
+
 std::string ChildPath(const std::string& parent, const std::string& name)
 {
     return parent.empty() ? name : parent + "." + name;
@@ -328,7 +340,8 @@ CLeaf* CAccessManager::GetLeaf(const std::string& path)
 // ---------------------------------------------------------------- manager
 
 CManager::CManager()
-    : m_pLoader(std::make_unique<CStructLoader>()), m_pAccess(std::make_unique<CAccessManager>(&m_Root))
+    : m_pLoader(std::make_unique<CStructLoader>()), m_pAccess(std::make_unique<CAccessManager>(&m_Root)),
+      m_pFilter(std::make_unique<CVisibleFilter>(&m_Root))
 {
     m_Root.m_bRoot = true;
     m_pLoader->m_pRoot = &m_Root;
@@ -411,46 +424,5 @@ void CManager::NotifyChanged(const std::string& path, float value)
                     d = *GetValue(r.m_Paths[3]);
         r.m_Fn(a, b, c, d);
     }
-}
-
-void CManager::SelectPath(const std::vector<std::string>& names, int valueIndex)
-{
-    if (m_CurrentLine.m_pNode)
-        m_CurrentLine.m_pNode->m_bSelected = false;
-    m_CurrentLine = CLineInfo();
-    m_SelectedLine = 0;
-    m_CurrentLine.m_pNode = &m_Root;
-    if (names.empty())
-    {
-        m_Root.m_bSelected = true;
-        return;
-    }
-    // Open the branches along the path.
-    CBranch* b = &m_Root;
-    for (size_t i = 0; i + 1 < names.size() && b; ++i)
-    {
-        b = b->FindBranch(names[i]);
-        if (b)
-            b->m_bExpanded = true;
-    }
-    CNode* node = nullptr;
-    if (b)
-    {
-        node = b->FindLeaf(names.back());
-        if (!node)
-            node = b->FindBranch(names.back());
-    }
-    if (!node)
-    {
-        m_Root.m_bSelected = true;
-        return;
-    }
-    std::string path;
-    for (const std::string& n : names)
-        path = ChildPath(path, n);
-    node->m_bSelected = true;
-    m_CurrentLine.m_pNode = node;
-    m_CurrentLine.m_ValueIndex = node->IsLeaf() ? valueIndex : 0;
-    m_CurrentLine.m_Path = path;
 }
 } // namespace TuningControl

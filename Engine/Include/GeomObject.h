@@ -18,6 +18,7 @@ class Mesh;
 class SoftwareMesh;
 class Scene;
 class Light;
+class COctreeManager;
 
 class GeomObject : public Object
 {
@@ -86,6 +87,13 @@ public:
     Mesh* GetMesh(size_t i) const { return m_Meshes[i]; }
     const std::vector<MorphFrame>& GetMorphFrames() const { return m_MorphFrames; }
     void SetCulled(bool culled) { m_bCulled = culled; }
+    bool IsCulled() const { return m_bCulled; }
+    uint32_t GetInformationFlags() const { return m_InformationFlags; }
+    // The culling tree this object was offered to; taking the object out of
+    // the static set also takes it out of that tree.
+    void SetOctreeManager(COctreeManager* manager) { m_pOctree = manager; }
+    COctreeManager* GetOctreeManager() const { return m_pOctree; }
+    void MakeDynamic() override;
     CLocalTimer& GetMorphTimer() { return m_MorphTimer; }
 
 private:
@@ -114,4 +122,5 @@ private:
     bool m_bOcclusionTest = true;
     bool m_bCullable = true;
     bool m_bCulled = false;
+    COctreeManager* m_pOctree = nullptr;
 };

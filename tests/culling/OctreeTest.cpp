@@ -1,6 +1,6 @@
 #include "Octree.h"
 
-#include "Camera.h"
+#include "FrustumFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,17 +15,6 @@ std::unique_ptr<OctreeEntry> Box(float x, float y, float half)
     e->min = D3DXVECTOR3(x - half, y - half, 0);
     e->max = D3DXVECTOR3(x + half, y + half, 10);
     return e;
-}
-
-Frustum Look(const D3DXVECTOR3& eye, const D3DXVECTOR3& at)
-{
-    D3DXMATRIX view, projection, both;
-    const D3DXVECTOR3 up = std::fabs(at.z - eye.z) > std::fabs(at.x - eye.x) ? D3DXVECTOR3(0, 1, 0)
-                                                                              : D3DXVECTOR3(0, 0, 1);
-    D3DXMatrixLookAtLH(&view, &eye, &at, &up);
-    D3DXMatrixPerspectiveFovLH(&projection, 1.0471976f, 1.0f, 1.0f, 1000.0f);
-    D3DXMatrixMultiply(&both, &view, &projection);
-    return ExtractFrustumPlanes(both);
 }
 
 int CountLeaves(const OctreeNode& node)

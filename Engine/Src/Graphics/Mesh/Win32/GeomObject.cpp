@@ -5,6 +5,7 @@
 
 #include "FileStorage.h"
 #include "Light.h"
+#include "Octree.h"
 #include "Log.h"
 #include "Mesh.h"
 #include "MeshMaterial.h"
@@ -192,6 +193,13 @@ void GeomObject::SetVisibleRecursive(bool visible)
             geom->m_bVisible = visible;
             geom->SetVisibleRecursive(visible);
         }
+}
+
+void GeomObject::MakeDynamic()
+{
+    if (m_pOctree)
+        m_pOctree->RemoveStaticObject(this);
+    Object::MakeDynamic();
 }
 
 void GeomObject::Render(IDirect3DDevice8* device, uint32_t meshIndex, int pass)

@@ -11,6 +11,7 @@
 #include "GeomObject.h"
 #include "Log.h"
 #include "MeshMaterial.h"
+#include "OcclusionManager.h"
 #include "RenderStateManager.h"
 #include "Scene.h"
 #include "d3dx8mesh.h"
@@ -435,10 +436,16 @@ bool Mesh::IsInFrustum(IDirect3DDevice8* device)
     return m_bVisible;
 }
 
-bool Mesh::IsOccluded(IDirect3DDevice8*)
+bool Mesh::IsOccluded(IDirect3DDevice8* device)
 {
-    // The occlusion manager stand-in has no frusta, so nothing is occluded.
     m_bOccluded = false;
+    D3DXMATRIX world;
+    if (!m_pOcclusion || !device || FAILED(device->GetTransform(D3DTS_WORLD, &world)))
+        return false;
+    D3DXVECTOR3 corners[8];
+    for (int i = 0; i < 8; ++i)
+        D3DXVec3TransformCoord(&corners[i], &m_Corners[i], &world);
+    m_bOccluded = m_pOcclusion->IsBoxOccluded(corners);
     return m_bOccluded;
 }
 

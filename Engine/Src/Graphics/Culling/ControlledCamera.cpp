@@ -21,19 +21,6 @@ void PutFloat(uint8_t* p, float f)
     std::memcpy(p, &f, 4);
 }
 
-D3DXVECTOR3 Normalized(const D3DXVECTOR3& v)
-{
-    D3DXVECTOR3 n;
-    D3DXVec3Normalize(&n, &v);
-    return n;
-}
-
-D3DXVECTOR3 Cross(const D3DXVECTOR3& a, const D3DXVECTOR3& b)
-{
-    D3DXVECTOR3 c;
-    D3DXVec3Cross(&c, &a, &b);
-    return c;
-}
 } // namespace
 
 const char* const CControlledCamera::kStatesFile = "ControlledCameraStates.bin";
@@ -210,12 +197,12 @@ void CControlledCamera::Step(const ControlledCameraInput& in)
     D3DXMatrixRotationX(&rx, m_Pitch);
     D3DXMatrixRotationY(&ry, m_Yaw);
     D3DXMatrixMultiply(&m, &rx, &ry);
-    D3DXVECTOR3 f;
-    const D3DXVECTOR3 z(0, 0, 1);
-    D3DXVec3TransformNormal(&f, &z, &m);
-    f = Normalized(f);
-    const D3DXVECTOR3 side = Normalized(Cross(D3DXVECTOR3(0, 1, 0), f));
-    const D3DXVECTOR3 up = Normalized(Cross(side, f));
+    // Forward, right and up of the current angles.
+    D3DXVECTOR3 f, side, up;
+    const D3DXVECTOR3 z(0, 0, 1), y(0, 1, 0);
+    D3DXVec3Normalize(&f, D3DXVec3TransformNormal(&f, &z, &m));
+    D3DXVec3Normalize(&side, D3DXVec3Cross(&side, &y, &f));
+    D3DXVec3Normalize(&up, D3DXVec3Cross(&up, &side, &f));
 
     if (in.rightButton)
         m_Position += side * (s * in.dx * 0.3f) + up * (s * in.dy * 0.3f);

@@ -319,6 +319,7 @@ void Mesh::ReleaseBuffers()
 Mesh::~Mesh()
 {
     ReleaseBuffers();
+    ReleaseTangentStreams();
     delete m_pOwnMaterial;
 }
 
@@ -329,8 +330,7 @@ void Mesh::SetMaterial(MeshMaterial* material)
         return;
     m_bTransparent = material->HasAlpha();
     m_CullOverride = material->IsTwoSided() ? D3DCULL_NONE : 0;
-    // Tangent space is built by the tangent generator, which these meshes
-    // do not have yet: passes that declare tangents draw without stream 1.
+    PrepareTangentSpace();
 }
 
 void Mesh::Render(int pass)
@@ -358,6 +358,19 @@ void Mesh::Render(int pass)
             m_pMaterial->ApplyPass(device, p);
         if (m_CullOverride && cache.GetRenderState(D3DRS_CULLMODE) != m_CullOverride)
             cache.SetRenderState(D3DRS_CULLMODE, m_CullOverride);
+        if (applyMaterial && PassNeedsTangents(p))
+        {
+            const bool smoothed = m_bSmoothNormals;
+            if (!m_pTangentStream[smoothed] && !m_bTangentFailed)
+                BuildTangentSpace(smoothed, false);
+            // Without tangents the pass would read an empty stream: skip it.
+            if (!m_pTangentStream[smoothed])
+            {
+                cache.PopStates();
+                continue;
+            }
+            device->SetStreamSource(1, m_pTangentStream[smoothed], 24);
+        }
         device->SetIndices(*m_ppIndexBuffer, m_StartVertex);
         device->SetStreamSource(0, *m_ppVertexBuffer, m_Stride);
         device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, m_VertexCount, m_StartIndex, m_TriangleCount);

@@ -160,6 +160,10 @@ private:
     std::vector<uint32_t> m_MendedIndices;
 };
 
+// Indexed draws made by meshes since the program started (a statistic for
+// tests and the on-screen information).
+extern uint32_t g_MeshDrawCalls;
+
 // Tangent caches ("%s%u.mend", "%s%u.tbn" and their smoothed forms): read
 // through the main storage and written to the working folder while set.
 extern bool g_TangentCacheEnabled;

@@ -333,6 +333,8 @@ void Mesh::SetMaterial(MeshMaterial* material)
     PrepareTangentSpace();
 }
 
+uint32_t g_MeshDrawCalls = 0;
+
 void Mesh::Render(int pass)
 {
     const bool applyMaterial = m_pMaterial && m_bApplyMaterial;
@@ -374,6 +376,7 @@ void Mesh::Render(int pass)
         device->SetIndices(*m_ppIndexBuffer, m_StartVertex);
         device->SetStreamSource(0, *m_ppVertexBuffer, m_Stride);
         device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, m_VertexCount, m_StartIndex, m_TriangleCount);
+        ++g_MeshDrawCalls;
         cache.PopStates();
     }
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Object.h"
+#include "ObjectInformation.h"
 
 namespace FileStorage
 {
@@ -20,7 +21,7 @@ class Scene;
 class Light;
 class COctreeManager;
 
-class GeomObject : public Object
+class GeomObject : public Object, public CObjectInformation
 {
 public:
     struct MorphFrame
@@ -94,6 +95,15 @@ public:
     void SetOctreeManager(COctreeManager* manager) { m_pOctree = manager; }
     COctreeManager* GetOctreeManager() const { return m_pOctree; }
     void MakeDynamic() override;
+
+    // The object-information overlay's view of this object.
+    std::string GetInfoName() const override { return GetName(); }
+    uint32_t GetInfoVertexCount() const override;
+    uint32_t GetInfoTriangleCount() const override;
+    D3DXVECTOR3 GetInfoPosition() const override { return D3DXVECTOR3(m_World._41, m_World._42, m_World._43); }
+    bool HitTest(int x, int y, float* distance) override;
+    void SetSelectedViews(bool on) override { on ? SetInformationFlags(0x3F) : ClearInformationFlags(0x3F); }
+    void AppendInformation(std::vector<std::string>* lines) const override;
     CLocalTimer& GetMorphTimer() { return m_MorphTimer; }
 
 private:

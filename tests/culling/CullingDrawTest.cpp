@@ -16,6 +16,8 @@
 #include "Light.h"
 #include "Log.h"
 #include "Mesh.h"
+#include "MeshMaterial.h"
+#include "ObjectInformation.h"
 #include "ObjectModifiers.h"
 #include "OcclusionManager.h"
 #include "Octree.h"
@@ -242,6 +244,38 @@ TEST_F(CullingDrawTest, FanTurnsAboutItsOwnAxis)
     Draw("culling_fan_turned.bmp");
     EXPECT_FALSE(IsMagenta(At(43.7f, -3.5f))) << Show(At(43.7f, -3.5f));
     EXPECT_TRUE(IsMagenta(At(42.5f, -4.7f))) << Show(At(42.5f, -4.7f));
+}
+
+TEST_F(CullingDrawTest, CtrlClickNamesTheObjectAndItsMeshes)
+{
+    Draw();
+    ObjectInformationManager& overlay = ObjectInformationManager::Instance();
+    overlay.SetCamera(m_pScene->GetActiveCamera());
+    // The client pixel of world (37, 3, 0), on the bump-mapped panel.
+    const float half = 10.0f * std::tan(0.5235988f);
+    const int px = int(std::lround(kSize / 2 + (37 - kCentreX) / half * kSize / 2));
+    const int py = int(std::lround(kSize / 2 - 3 / half * kSize / 2));
+    overlay.Pick(0, px, py);
+    GeomObject* panel = m_pScene->FindGeomObject("BumpPanel");
+    ASSERT_EQ(static_cast<CObjectInformation*>(panel), overlay.GetSelected());
+    EXPECT_EQ(0x3Fu, panel->GetInformationFlags() & 0x3F);
+    const Mesh* mesh = panel->GetMesh(0);
+    const std::vector<std::string> lines = overlay.BuildLines();
+    ASSERT_EQ(5u, lines.size());
+    EXPECT_EQ("Object: BumpPanel", lines[0]);
+    EXPECT_EQ(0u, lines[1].find("Position: "));
+    EXPECT_EQ(0u, lines[2].find("Distance from camera: "));
+    EXPECT_EQ("Parent: SceneRoot", lines[3]); // top-level objects hang below the scene's root
+    EXPECT_EQ("Mesh 0: [faces: " + std::to_string(mesh->GetIndexCount() / 3) +
+                  "   vertices: " + std::to_string(mesh->GetVertexCount()) + "   material: Bumpy   effect: BasicBump]",
+              lines[4]);
+    overlay.Render();
+
+    // A click where nothing is takes the selection and its views away.
+    overlay.Pick(0, 2, 2);
+    EXPECT_EQ(nullptr, overlay.GetSelected());
+    EXPECT_EQ(0u, panel->GetInformationFlags() & 0x3F);
+    overlay.SetCamera(nullptr);
 }
 
 TEST(ControlledCameraFile, StatesSurviveTheProcessInstance)

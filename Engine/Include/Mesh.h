@@ -95,6 +95,12 @@ public:
     // normal set when a pass of the material declares tangents. The device
     // buffers are write-only: the processor-side copies below are what
     // skinning and picking read.
+    // Position-smoothed normals for objects matching the scene's
+    // smooth-normal patterns; SelectNormals puts the requested set into the
+    // vertex buffer (0 when it is there already).
+    void BuildSmoothNormals();
+    HRESULT SelectNormals(bool smoothed);
+    bool IsSmoothedInBuffer() const { return m_bSmoothedInBuffer; }
     void PrepareTangentSpace();
     bool BuildTangentSpace(bool smoothed, bool fromCache);
     bool LoadTangentCache(bool smoothed);
@@ -153,6 +159,7 @@ private:
 
     bool m_bSmoothNormals = false;
     std::vector<uint8_t> m_SmoothedVertices;
+    bool m_bSmoothedInBuffer = false;
     IDirect3DVertexBuffer8* m_pTangentStream[2] = {nullptr, nullptr};
     std::vector<float> m_TangentData[2];
     bool m_bTangentFailed = false;

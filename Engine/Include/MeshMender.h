@@ -32,6 +32,18 @@ struct MeshMenderTriangle
     uint32_t id = 0;
 };
 
+// Byte offsets of the normal and of texture-coordinate set `set` within a
+// vertex of the Direct3D vertex format `fvf`. False when the format has no
+// plain position, no normal, or no set `set` of at least two floats: the
+// generator cannot take its frame from such vertices.
+bool MenderSourceOffsets(uint32_t fvf, uint32_t set, uint32_t* normalOffset, uint32_t* texOffset);
+
+// Whether a mend's result can replace a mesh drawn with 16-bit indices: at
+// least one and at most 65535 vertices, each mapped to one of the
+// `inputCount` input vertices, whole triangles naming only those vertices.
+bool MendFitsIndex16(const std::vector<uint32_t>& mapping, const std::vector<uint32_t>& indices,
+                     uint32_t inputCount);
+
 class MeshMender
 {
 public:

@@ -162,9 +162,15 @@ TEST_F(CullingDrawTest, BumpMappedPanelShowsItsReliefFromEitherSide)
 
 TEST_F(CullingDrawTest, LookingAwayAndOccludersCutTheDraws)
 {
+    m_pScene->AddExcludedStaticObject("NoSuchObject");
+    EXPECT_NE(std::string::npos,
+              NewLog().find("Error at function COctreeManager::AddExcludedStaticObject no object with name NoSuchObject"));
+    m_pScene->AddExcludedStaticObject("Marker0");
     m_pScene->BuildOctree();
     COctreeManager* tree = m_pScene->GetOctreeManager();
     EXPECT_FALSE(tree->GetEntries().empty());
+    for (const OctreeEntry* e : tree->GetEntries())
+        EXPECT_NE("Marker0", e->object->GetName()) << "excluded";
     // Skinned strip and its bones stay out of the tree.
     for (const OctreeEntry* e : tree->GetEntries())
     {
@@ -276,6 +282,37 @@ TEST_F(CullingDrawTest, CtrlClickNamesTheObjectAndItsMeshes)
     EXPECT_EQ(nullptr, overlay.GetSelected());
     EXPECT_EQ(0u, panel->GetInformationFlags() & 0x3F);
     overlay.SetCamera(nullptr);
+}
+
+TEST_F(CullingDrawTest, SmoothNormalMeshWritesItsTangentCache)
+{
+    const char* const files[] = {"BumpPanel0.mends", "BumpPanel0.tbns"};
+    for (const char* f : files)
+        std::remove(f);
+    g_TangentCacheEnabled = true;
+    std::unique_ptr<Scene> smooth(new Scene(m_Device.Get()));
+    smooth->AddSmoothNormalPattern("Bump.*");
+    ASSERT_TRUE(smooth->Load(101, "", nullptr));
+    g_TangentCacheEnabled = false;
+    const Mesh* mesh = smooth->FindGeomObject("BumpPanel")->GetMesh(0);
+    EXPECT_TRUE(mesh->IsSmoothNormals());
+    EXPECT_TRUE(mesh->IsSmoothedInBuffer());
+    ASSERT_NE(nullptr, mesh->GetTangentStream(true));
+    EXPECT_FALSE(m_pScene->FindGeomObject("BumpPanel")->GetMesh(0)->IsSmoothNormals());
+
+    const size_t n = mesh->GetMendMapping().size(), m = mesh->GetIndexCount();
+    EXPECT_EQ(mesh->GetVertexCount(), n);
+    const long expected[] = {long(8 + 4 * n + 4 * m), long(24 * n)};
+    for (int i = 0; i < 2; ++i)
+    {
+        FILE* f = std::fopen(files[i], "rb");
+        ASSERT_NE(nullptr, f) << files[i];
+        std::fseek(f, 0, SEEK_END);
+        EXPECT_EQ(expected[i], std::ftell(f)) << files[i];
+        std::fclose(f);
+        std::remove(files[i]);
+    }
+    smooth.reset();
 }
 
 TEST(ControlledCameraFile, StatesSurviveTheProcessInstance)

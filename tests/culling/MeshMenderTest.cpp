@@ -223,3 +223,53 @@ TEST(MeshMender, RefusesIndicesOutsideTheVertexList)
     }
 }
 } // namespace
+
+namespace
+{
+TEST(MenderSourceOffsets, RequiresANormalAndTheCoordinateSet)
+{
+    const struct
+    {
+        const char* what;
+        uint32_t fvf, set;
+        bool ok;
+        uint32_t texOffset;
+    } cases[] = {
+        {"position, normal, one set", 0x112, 0, true, 24},
+        {"second set asked, only one", 0x112, 1, false, 0},
+        {"two sets, the second", 0x212, 1, true, 32},
+        {"diffuse colour before the sets", 0x152, 0, true, 28},
+        {"first set of three floats", 0x10212, 1, true, 36},
+        {"set of one float", 0x30112, 0, false, 0},
+        {"no normal", 0x102, 0, false, 0},
+        {"pre-transformed position", 0x114, 0, false, 0},
+        {"no sets", 0x012, 0, false, 0},
+    };
+    for (const auto& c : cases)
+    {
+        uint32_t normal = 0, tex = 0;
+        EXPECT_EQ(c.ok, MenderSourceOffsets(c.fvf, c.set, &normal, &tex)) << c.what;
+        if (c.ok)
+        {
+            EXPECT_EQ(12u, normal) << c.what;
+            EXPECT_EQ(c.texOffset, tex) << c.what;
+        }
+    }
+}
+
+TEST(MendFitsIndex16, RefusesWhatSixteenBitIndicesCannotName)
+{
+    std::vector<uint32_t> identity(65535);
+    for (uint32_t i = 0; i < identity.size(); ++i)
+        identity[i] = i % 10;
+    std::vector<uint32_t> tooMany = identity;
+    tooMany.push_back(0);
+    const std::vector<uint32_t> triangle = {0, 1, 65534};
+    EXPECT_TRUE(MendFitsIndex16(identity, triangle, 10));
+    EXPECT_FALSE(MendFitsIndex16(tooMany, triangle, 10)) << "65536 vertices would wrap";
+    EXPECT_FALSE(MendFitsIndex16({}, {}, 10));
+    EXPECT_FALSE(MendFitsIndex16({0, 1, 2}, {0, 1, 3}, 10)) << "index past the mapping";
+    EXPECT_FALSE(MendFitsIndex16({0, 1, 12}, {0, 1, 2}, 10)) << "mapping past the input";
+    EXPECT_FALSE(MendFitsIndex16({0, 1, 2}, {0, 1}, 10)) << "not whole triangles";
+}
+} // namespace

@@ -57,6 +57,40 @@ private:
 };
 } // namespace
 
+bool MenderSourceOffsets(uint32_t fvf, uint32_t set, uint32_t* normalOffset, uint32_t* texOffset)
+{
+    const uint32_t kPositionMask = 0x00E, kXYZ = 0x002, kNormal = 0x010, kPSize = 0x020, kDiffuse = 0x040,
+                   kSpecular = 0x080;
+    if ((fvf & kPositionMask) != kXYZ || !(fvf & kNormal))
+        return false;
+    uint32_t offset = 24;
+    for (uint32_t bit : {kPSize, kDiffuse, kSpecular})
+        if (fvf & bit)
+            offset += 4;
+    const uint32_t sets = (fvf >> 8) & 0xF;
+    if (set >= sets || set >= 8)
+        return false;
+    static const uint32_t kFloats[4] = {2, 3, 4, 1};
+    for (uint32_t i = 0; i < set; ++i)
+        offset += 4 * kFloats[(fvf >> (16 + 2 * i)) & 3];
+    *normalOffset = 12;
+    *texOffset = offset;
+    return kFloats[(fvf >> (16 + 2 * set)) & 3] >= 2;
+}
+
+bool MendFitsIndex16(const std::vector<uint32_t>& mapping, const std::vector<uint32_t>& indices, uint32_t inputCount)
+{
+    if (mapping.empty() || mapping.size() > 0xFFFF || indices.size() % 3 != 0)
+        return false;
+    for (uint32_t m : mapping)
+        if (m >= inputCount)
+            return false;
+    for (uint32_t i : indices)
+        if (i >= mapping.size())
+            return false;
+    return true;
+}
+
 bool MeshMender::CanSmoothChecker::Check(const MeshMenderTriangle& a, const MeshMenderTriangle& b,
                                          float threshold) const
 {

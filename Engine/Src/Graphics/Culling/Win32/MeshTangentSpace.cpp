@@ -11,6 +11,7 @@
 #include "Mesh.h"
 #include "MeshMaterial.h"
 #include "MeshMender.h"
+#include "MeshNormals.h"
 #include "RenderStateManager.h"
 #include "Storage.h"
 
@@ -20,31 +21,6 @@ namespace
 {
 const char* const kTangentSource = "..\\src\\Graphics\\Mesh";
 const uint32_t kTangentStride = 24;
-
-// Byte offsets of the normal and of texture-coordinate set `set` within a
-// vertex; false when the format lacks a position, a normal or a set of at
-// least two floats there.
-bool FrameSourceOffsets(uint32_t fvf, uint32_t set, uint32_t* normal, uint32_t* texcoord)
-{
-    if ((fvf & D3DFVF_POSITION_MASK) != D3DFVF_XYZ || !(fvf & D3DFVF_NORMAL))
-        return false;
-    uint32_t offset = 24;
-    *normal = 12;
-    if (fvf & D3DFVF_PSIZE)
-        offset += 4;
-    if (fvf & D3DFVF_DIFFUSE)
-        offset += 4;
-    if (fvf & D3DFVF_SPECULAR)
-        offset += 4;
-    const uint32_t sets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
-    if (set >= sets)
-        return false;
-    static const uint32_t kFloats[4] = {2, 3, 4, 1};
-    for (uint32_t i = 0; i < set; ++i)
-        offset += 4 * kFloats[(fvf >> (16 + 2 * i)) & 3];
-    *texcoord = offset;
-    return kFloats[(fvf >> (16 + 2 * set)) & 3] >= 2;
-}
 
 std::string CacheName(const GeomObject* owner, uint32_t meshIndex, const char* extension)
 {
@@ -60,6 +36,31 @@ void LogFailure(unsigned line, HRESULT hr)
         g_Log.Printf("%s\n", GetErrorString(hr).c_str());
 }
 } // namespace
+
+void Mesh::BuildSmoothNormals()
+{
+    m_SmoothedVertices = SmoothNormalsByCell(m_Vertices, m_Stride, m_VertexCount, m_Indices);
+}
+
+HRESULT Mesh::SelectNormals(bool smoothed)
+{
+    if (m_bSmoothedInBuffer == smoothed)
+        return S_OK;
+    if (m_bSmoothNormals && m_SmoothedVertices.empty())
+        BuildSmoothNormals();
+    const std::vector<uint8_t>& source = smoothed && !m_SmoothedVertices.empty() ? m_SmoothedVertices : m_Vertices;
+    if (!m_ppVertexBuffer || !*m_ppVertexBuffer || source.size() < size_t(m_VertexCount) * m_Stride)
+        return E_FAIL;
+    BYTE* p = nullptr;
+    const UINT bytes = UINT(m_VertexCount) * m_Stride;
+    const HRESULT hr = (*m_ppVertexBuffer)->Lock(m_StartVertex * m_Stride, bytes, &p, 0);
+    if (FAILED(hr))
+        return hr;
+    std::memcpy(p, source.data(), bytes);
+    (*m_ppVertexBuffer)->Unlock();
+    m_bSmoothedInBuffer = smoothed;
+    return S_OK;
+}
 
 bool Mesh::PassNeedsTangents(int pass) const
 {
@@ -77,9 +78,9 @@ void Mesh::PrepareTangentSpace()
     bool needed = false;
     for (int p = 0; p < m_pMaterial->GetPassCount() && !needed; ++p)
         needed = PassNeedsTangents(p);
-    if (!needed || m_pTangentStream[m_bSmoothNormals ? 1 : 0])
-        return;
     const bool smoothed = m_bSmoothNormals;
+    if (!needed || m_pTangentStream[smoothed ? 1 : 0])
+        return;
     if (g_TangentCacheEnabled && LoadTangentCache(smoothed))
     {
         if (!m_bTangentFailed)
@@ -119,6 +120,8 @@ IDirect3DVertexBuffer8* Mesh::CreateTangentStream(const std::vector<float>& fram
 
 bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
 {
+    if (smoothed && m_SmoothedVertices.empty())
+        BuildSmoothNormals();
     const std::vector<uint8_t>& source = smoothed && !m_SmoothedVertices.empty() ? m_SmoothedVertices : m_Vertices;
     const int slot = smoothed ? 1 : 0;
 
@@ -129,7 +132,7 @@ bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
         if (const Map* bump = m_pMaterial->GetEffectState().GetMap(MAPKIND_BUMP))
             set = bump->GetTexCoordIndex() != 0 ? 1 : 0;
     uint32_t normalOffset = 0, texOffset = 0;
-    if (!FrameSourceOffsets(m_FVF, set, &normalOffset, &texOffset) || texOffset + 8 > m_Stride ||
+    if (!MenderSourceOffsets(m_FVF, set, &normalOffset, &texOffset) || texOffset + 8 > m_Stride ||
         source.size() < size_t(m_VertexCount) * m_Stride)
     {
         g_Log.Printf("Error: mesh %u of object %s has no normals or texture coordinates for tangents\n", m_MeshIndex,
@@ -165,12 +168,7 @@ bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
     // 16-bit indices reach 65535 vertices at most; a larger mend would wrap
     // them, so the mesh stays as it was.
     const size_t count = m_Mapping.size();
-    bool mappingOk = count > 0 && count <= 0xFFFF && m_MendedIndices.size() % 3 == 0;
-    for (size_t i = 0; i < count && mappingOk; ++i)
-        mappingOk = m_Mapping[i] < m_VertexCount;
-    for (size_t i = 0; i < m_MendedIndices.size() && mappingOk; ++i)
-        mappingOk = m_MendedIndices[i] < count;
-    if (!mappingOk)
+    if (!MendFitsIndex16(m_Mapping, m_MendedIndices, m_VertexCount))
     {
         g_Log.Printf("Error: mesh %u of object %s cannot be mended into %u vertices\n", m_MeshIndex,
                      m_pOwner ? m_pOwner->GetName().c_str() : "", unsigned(count));
@@ -277,6 +275,7 @@ bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
     ReleaseTangentStreams();
     m_pTangentStream[slot] = stream;
     m_TangentData[slot].swap(frames);
+    m_bSmoothedInBuffer = &upload == &remappedSmooth;
     m_bCacheValid = false;
     return true;
 }
@@ -366,7 +365,7 @@ bool Mesh::WriteVertices(const std::vector<uint8_t>& vertices, const std::vector
         return false;
     std::memcpy(p, vertices.data(), bytes);
     (*m_ppVertexBuffer)->Unlock();
-    IDirect3DVertexBuffer8* stream = m_pTangentStream[m_bSmoothNormals ? 1 : 0];
+    IDirect3DVertexBuffer8* stream = m_pTangentStream[m_bSmoothedInBuffer ? 1 : 0];
     if (tangents && stream && tangents->size() >= size_t(m_VertexCount) * 6 &&
         SUCCEEDED(stream->Lock(0, UINT(m_VertexCount) * kTangentStride, &p, 0)))
     {

@@ -51,7 +51,7 @@ void SkeletalAnimationModifier::SetUp(GeomObject* object)
         // The device buffers are write-only: the bind pose comes from the
         // mesh's own copies.
         const std::vector<uint8_t>& vertices = mesh->GetVertexData();
-        const std::vector<float>& frames = mesh->GetTangentData(mesh->IsSmoothNormals());
+        const std::vector<float>& frames = mesh->GetTangentData(mesh->IsSmoothedInBuffer());
         const uint32_t stride = mesh->GetStride();
         std::vector<SkinVertex>& list = m_Meshes[i];
         list.resize(count);
@@ -120,7 +120,7 @@ void SkeletalAnimationModifier::Apply(Object* object)
             continue;
         const uint32_t stride = mesh->GetStride();
         std::vector<uint8_t> vertices = mesh->GetVertexData();
-        const bool hasFrames = !mesh->GetTangentData(mesh->IsSmoothNormals()).empty();
+        const bool hasFrames = !mesh->GetTangentData(mesh->IsSmoothedInBuffer()).empty();
         std::vector<float> frames(hasFrames ? list.size() * 6 : 0);
         SkinVertex skinned;
         for (size_t v = 0; v < list.size(); ++v)

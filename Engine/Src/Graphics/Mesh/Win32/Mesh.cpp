@@ -159,8 +159,11 @@ Mesh* Mesh::LoadFromStream(GeomObject* owner, Scene* scene, FileStorage::CArchiv
     std::unique_ptr<Mesh> mesh(new Mesh);
     mesh->m_pOwner = owner;
     mesh->m_MeshIndex = meshIndex;
+    mesh->m_bSmoothNormals = scene && owner && scene->MatchesSmoothNormalPattern(owner->GetName());
     if (!mesh->ReadData(scene, archive, record, singleFrame))
         return nullptr;
+    if (mesh->m_bSmoothNormals)
+        mesh->SelectNormals(true);
     mesh->m_BoxMin = mesh->GetBoundingBoxMin(D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1));
     mesh->m_BoxMax = mesh->GetBoundingBoxMax(D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1));
     const D3DXVECTOR3& a = mesh->m_BoxMin;
@@ -360,9 +363,16 @@ void Mesh::Render(int pass)
             m_pMaterial->ApplyPass(device, p);
         if (m_CullOverride && cache.GetRenderState(D3DRS_CULLMODE) != m_CullOverride)
             cache.SetRenderState(D3DRS_CULLMODE, m_CullOverride);
+        // A smooth-normal mesh draws its smoothed normals only with the
+        // per-light technique.
+        if (m_bSmoothNormals && applyMaterial)
+        {
+            const EffectTechnique* technique = m_pMaterial->GetEffectState().GetTechnique();
+            SelectNormals(technique && technique->GetName() == "OmniPass");
+        }
         if (applyMaterial && PassNeedsTangents(p))
         {
-            const bool smoothed = m_bSmoothNormals;
+            const bool smoothed = m_bSmoothedInBuffer;
             if (!m_pTangentStream[smoothed] && !m_bTangentFailed)
                 BuildTangentSpace(smoothed, false);
             // Without tangents the pass would read an empty stream: skip it.

@@ -35,6 +35,15 @@ public:
         DWORD value = 0;
     };
 
+    // Information flags: what the debug overlay draws of a picked object.
+    enum
+    {
+        kInfoAxes = 0x01,
+        kInfoLabel = 0x08,
+        kInfoLabelOnEdge = 0x10,
+        kInfoMeshDebug = 0x20,
+    };
+
     explicit GeomObject(const std::string& name = std::string());
     ~GeomObject() override;
 
@@ -80,6 +89,10 @@ public:
     const std::vector<Light*>& GetExcludedLights() const { return m_ExcludedLights; }
     void AddMesh(Mesh* mesh);
     void AddMorphFrameTime(float seconds) { m_MorphTimes.push_back(seconds); }
+    void AddMorphTimedCallback(float seconds, TimedCallbackFn callback, int32_t argument = 0)
+    {
+        m_MorphCallbacks.push_back({seconds, callback, argument});
+    }
     bool GetOcclusionTest() const { return m_bOcclusionTest; }
     void DisableOcclusionTest() { m_bOcclusionTest = false; }
     void SetInformationFlags(uint32_t bits) { m_InformationFlags |= bits; }
@@ -108,6 +121,7 @@ public:
 
 private:
     void DropMorph(const char* why);
+    void DrawInformation(Mesh* mesh, uint32_t meshIndex);
 
     std::vector<Mesh*> m_Meshes;
     std::vector<Light*> m_ExcludedLights;
@@ -128,6 +142,7 @@ private:
     bool m_bFogOverride = false;
     bool m_bFogEnable = true;
     float m_LastMorphTime = 0;
+    std::vector<TimedCallback> m_MorphCallbacks;
     uint32_t m_InformationFlags = 0;
     bool m_bOcclusionTest = true;
     bool m_bCullable = true;

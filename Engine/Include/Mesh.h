@@ -60,6 +60,9 @@ public:
     ~Mesh() override;
 
     void Render(int pass);
+    // Flat white wireframe, and each vertex's normal as a red world line
+    // (tangent space, once built, adds its tangents and binormals).
+    void RenderDebug();
     void BlendMorphFrames(const SoftwareMesh* a, const SoftwareMesh* b, float t);
     D3DXVECTOR3 GetBoundingBoxMin(const D3DXMATRIX& m) const;
     D3DXVECTOR3 GetBoundingBoxMax(const D3DXMATRIX& m) const;
@@ -68,6 +71,10 @@ public:
     bool IntersectRay(const D3DXMATRIX& world, const D3DXVECTOR3& origin, const D3DXVECTOR3& direction,
                       D3DXVECTOR3* out) const;
     void SetMaterial(MeshMaterial* material);
+    // Copies the vertices into another buffer in that buffer's format:
+    // position always, normal, colour and up to three uv pairs where both
+    // formats have them. A buffer that can't be locked gets nothing.
+    void CopyVertices(IDirect3DVertexBuffer8* buffer) const;
 
     MeshMaterial* GetMaterial() const { return m_pMaterial; }
     bool IsTransparent() const { return m_bTransparent; }
@@ -91,16 +98,17 @@ public:
     const std::vector<uint8_t>& GetBlendWeights() const { return m_BlendWeights; }
     uint32_t GetMeshIndex() const { return m_MeshIndex; }
 
-    // Tangent space through the tangent generator, built at most once per
-    // normal set when a pass of the material declares tangents. The device
-    // buffers are write-only: the processor-side copies below are what
-    // skinning and picking read.
     // Position-smoothed normals for objects matching the scene's
     // smooth-normal patterns; SelectNormals puts the requested set into the
     // vertex buffer (0 when it is there already).
     void BuildSmoothNormals();
     HRESULT SelectNormals(bool smoothed);
     bool IsSmoothedInBuffer() const { return m_bSmoothedInBuffer; }
+
+    // Tangent space through the tangent generator, built at most once per
+    // normal set when a pass of the material declares tangents. The device
+    // buffers are write-only: the processor-side copies below are what
+    // skinning and picking read.
     void PrepareTangentSpace();
     bool BuildTangentSpace(bool smoothed, bool fromCache);
     bool LoadTangentCache(bool smoothed);
@@ -120,6 +128,8 @@ private:
     Mesh() = default;
     bool ReadData(Scene* scene, FileStorage::CArchive* archive, MeshRecordData& record, bool singleFrame);
     HRESULT CreateOptimizedBuffers();
+    // The device to draw on, or null when the mesh has no buffers to draw from.
+    IDirect3DDevice8* DrawingDevice() const;
     void ReleaseBuffers();
     void ReleaseTangentStreams();
     IDirect3DVertexBuffer8* CreateTangentStream(const std::vector<float>& frames);

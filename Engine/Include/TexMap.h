@@ -82,6 +82,9 @@ public:
     static void LoadFromStream(ITextureCache* scene, const std::string& prefix, Map* map,
                                FileStorage::CMemoryStream& stream, FileStorage::CArchive* archive);
 
+    // Steps over a map record that no slot takes.
+    static void SkipRecord(FileStorage::CMemoryStream& stream);
+
     const D3DXMATRIX* GetTextureMatrix() const { return &m_TextureMatrix; }
     uint32_t GetAddressU() const { return m_AddressU; }
     uint32_t GetAddressV() const { return m_AddressV; }
@@ -98,6 +101,7 @@ protected:
     std::string m_Name;
     uint16_t m_TexCoordIndex = 0;
     std::vector<IDirect3DBaseTexture8*> m_Textures; // owned by the scene's cache
+    std::vector<std::string> m_TextureNames;        // their entry names
     CLocalTimer m_FlipBookClock;
     int m_FrameRate = 0;
     uint16_t m_Flags = 0;

@@ -14,6 +14,11 @@ constexpr float kCameraZ = 10.0f;
 constexpr float kFovY = 1.0471976f; // 60 degrees
 
 ArchiveTool::CArchiveWriter Build();
+// An archive of records the loader must survive: a name used twice, nine
+// lights, meshes whose counts lie, morphs that can't play, a texture
+// without picture, a material without record, a skinned mesh; and a
+// bumped material that draws once per light.
+ArchiveTool::CArchiveWriter BuildFaults();
 // A 24-bit BMP of w x h whose pixel (x, y), y down, is colour(x, y) = 0xRRGGBB.
 ArchiveTool::Bytes MakeBitmap(uint32_t w, uint32_t h, uint32_t (*colour)(uint32_t x, uint32_t y, uint32_t w,
                                                                        uint32_t h));

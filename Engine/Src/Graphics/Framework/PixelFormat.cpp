@@ -11,10 +11,12 @@ bool CopySurfaceConvert(unsigned mask, IDirect3DSurface8* destination, IDirect3D
         return false;
     const UINT width = std::min(dd.Width, sd.Width), height = std::min(dd.Height, sd.Height);
     D3DLOCKED_RECT dl, sl;
+    bool copied = false; // a surface that can't be locked is not copied: a failure
     if (SUCCEEDED(destination->LockRect(&dl, nullptr, 0)))
     {
         if (SUCCEEDED(source->LockRect(&sl, nullptr, 0)))
         {
+            copied = true;
             for (UINT y = 0; y < height; ++y)
             {
                 const BYTE* srcRow = static_cast<const BYTE*>(sl.pBits) + size_t(y) * sl.Pitch;
@@ -30,7 +32,7 @@ bool CopySurfaceConvert(unsigned mask, IDirect3DSurface8* destination, IDirect3D
         }
         destination->UnlockRect();
     }
-    return dd.Width == sd.Width && dd.Height == sd.Height;
+    return copied && dd.Width == sd.Width && dd.Height == sd.Height;
 }
 
 bool CopyTextureLevels(IDirect3DTexture8* source, IDirect3DTexture8* destination)

@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "DebugDraw.h"
 #include "FileStorage.h"
 #include "Light.h"
 #include "Octree.h"
@@ -64,20 +65,21 @@ void GeomObject::LoadFromStream(const std::string& name, FileStorage::CMemoryStr
     bool consistent = true;
     for (uint32_t f = 0; f < frames; ++f)
     {
-        MorphFrame frame;
-        frame.time = float(stream.ReadU32()) * 0.001f;
+        // Each frame is held by the object before it is read, so that a
+        // truncated record leaks none of it.
+        m_MorphFrames.push_back(MorphFrame{float(stream.ReadU32()) * 0.001f, {}});
+        MorphFrame& frame = m_MorphFrames.back();
+        m_MorphTimes.push_back(frame.time);
         const uint16_t meshes = stream.ReadU16();
         for (uint16_t i = 0; i < meshes; ++i)
         {
             SoftwareMesh* mesh = new SoftwareMesh;
             mesh->AddRef();
+            frame.meshes.push_back(mesh);
             std::string problem;
             if (!mesh->LoadFromStream(stream, &problem))
                 consistent = false;
-            frame.meshes.push_back(mesh);
         }
-        m_MorphTimes.push_back(frame.time);
-        m_MorphFrames.push_back(frame);
     }
     // Every frame must blend into every mesh, vertex for vertex, over a
     // time span that is not empty.
@@ -107,6 +109,8 @@ void GeomObject::UpdateMorph()
         e = m_bMorphRestAtStart ? 0.0f : m_MorphDuration;
     }
     const float cur = m_MorphRangeStart + e;
+    FireCallbacksBetween(m_MorphCallbacks, m_LastMorphTime, cur, m_MorphRangeStart,
+                         m_MorphRangeStart + m_MorphDuration, this);
     m_LastMorphTime = cur;
     int k = 0;
     float weight = 0;
@@ -238,7 +242,32 @@ void GeomObject::Render(IDirect3DDevice8* device, uint32_t meshIndex, int pass)
             switchedOff.push_back(light);
         }
     mesh->Render(pass);
+    if (m_InformationFlags)
+        DrawInformation(mesh, meshIndex);
     for (Light* light : switchedOff)
         light->SwitchOnDevice(true);
     cache.PopStates();
+}
+
+void GeomObject::DrawInformation(Mesh* mesh, uint32_t meshIndex)
+{
+    if (m_InformationFlags & kInfoMeshDebug)
+        mesh->RenderDebug();
+    if ((m_InformationFlags & kInfoAxes) && meshIndex == 0)
+    {
+        static const float colours[3][4] = {{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 1}};
+        const D3DXVECTOR3 origin(m_World._41, m_World._42, m_World._43);
+        const D3DXVECTOR3 axes[3] = {D3DXVECTOR3(m_World._11, m_World._12, m_World._13),
+                                     D3DXVECTOR3(m_World._21, m_World._22, m_World._23),
+                                     D3DXVECTOR3(m_World._31, m_World._32, m_World._33)};
+        for (int i = 0; i < 3; ++i)
+        {
+            D3DXVECTOR3 axis;
+            D3DXVec3Normalize(&axis, &axes[i]);
+            const D3DXVECTOR3 end = origin + axis * 30.0f;
+            DebugDraw::Instance().AddLine(origin, end, colours[i]);
+        }
+    }
+    // Name labels belong to the object-information overlay, which draws them
+    // once it exists.
 }

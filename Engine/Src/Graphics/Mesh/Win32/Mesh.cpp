@@ -7,6 +7,7 @@
 
 #include "Camera.h"
 #include "D3DUtils.h"
+#include "DebugDraw.h"
 #include "FileStorage.h"
 #include "GeomObject.h"
 #include "Log.h"
@@ -344,13 +345,10 @@ void Mesh::Render(int pass)
     const int count = applyMaterial ? m_pMaterial->GetPassCount() : 1;
     if (pass >= count)
         return;
-    // A mesh whose buffers could not be made is not drawn.
-    if (!m_ppVertexBuffer || !*m_ppVertexBuffer || !m_ppIndexBuffer || !*m_ppIndexBuffer)
-        return;
-    RenderStateManager& cache = RenderStateManager::Instance();
-    IDirect3DDevice8* device = cache.GetDevice();
+    IDirect3DDevice8* device = DrawingDevice();
     if (!device)
         return;
+    RenderStateManager& cache = RenderStateManager::Instance();
     const int first = pass < 0 ? 0 : pass;
     const int last = pass < 0 ? count : pass + 1;
     for (int p = first; p < last; ++p)
@@ -501,4 +499,92 @@ bool Mesh::IntersectRay(const D3DXMATRIX& world, const D3DXVECTOR3& origin, cons
         }
     }
     return found;
+}
+
+void Mesh::CopyVertices(IDirect3DVertexBuffer8* buffer) const
+{
+    D3DVERTEXBUFFER_DESC desc;
+    BYTE* p = nullptr;
+    if (!buffer || FAILED(buffer->GetDesc(&desc)) || FAILED(buffer->Lock(0, 0, &p, 0)))
+        return;
+    const uint32_t stride = D3DXGetFVFVertexSize(desc.FVF);
+    const uint32_t count = stride ? std::min<uint32_t>(m_VertexCount, desc.Size / stride) : 0;
+    if (stride == m_Stride)
+        std::memcpy(p, m_Vertices.data(), size_t(count) * stride);
+    else
+    {
+        std::memset(p, 0, desc.Size);
+        const FileStorage::VertexLayout from = FileStorage::DecodeVertexLayout(m_FVF);
+        const FileStorage::VertexLayout to = FileStorage::DecodeVertexLayout(desc.FVF);
+        const uint32_t pairs = std::min(3u, std::min(from.texSetCount, to.texSetCount));
+        for (uint32_t v = 0; v < count; ++v)
+        {
+            const uint8_t* src = &m_Vertices[size_t(v) * m_Stride];
+            uint8_t* dst = p + size_t(v) * stride;
+            std::memcpy(dst, src, 12);
+            if (from.hasNormal && to.hasNormal)
+                std::memcpy(dst + to.normalOffset, src + from.normalOffset, 12);
+            if (from.hasDiffuse && to.hasDiffuse)
+                std::memcpy(dst + to.diffuseOffset, src + from.diffuseOffset, 4);
+            if (pairs)
+                std::memcpy(dst + to.firstTexOffset, src + from.firstTexOffset, size_t(pairs) * 8);
+        }
+    }
+    buffer->Unlock();
+}
+
+IDirect3DDevice8* Mesh::DrawingDevice() const
+{
+    // A mesh whose buffers could not be made is not drawn.
+    if (!m_ppVertexBuffer || !*m_ppVertexBuffer || !m_ppIndexBuffer || !*m_ppIndexBuffer)
+        return nullptr;
+    return RenderStateManager::Instance().GetDevice();
+}
+
+void Mesh::RenderDebug()
+{
+    IDirect3DDevice8* device = DrawingDevice();
+    if (!device)
+        return;
+    RenderStateManager& cache = RenderStateManager::Instance();
+    cache.PushStates();
+    device->SetIndices(*m_ppIndexBuffer, m_StartVertex);
+    device->SetStreamSource(0, *m_ppVertexBuffer, m_Stride);
+    device->SetVertexShader(m_FVF);
+    device->SetPixelShader(0);
+    cache.SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
+    cache.SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+    cache.SetRenderState(D3DRS_TEXTUREFACTOR, 0xFFFFFFFF);
+    cache.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    cache.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+    cache.SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    cache.SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR);
+    cache.SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    cache.SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, m_VertexCount, m_StartIndex, m_TriangleCount);
+    cache.PopStates();
+
+    if (!m_pOwner || !(m_FVF & D3DFVF_NORMAL))
+        return;
+    const D3DXMATRIX& world = m_pOwner->GetWorldMatrix();
+    D3DXMATRIX inverse, normalMatrix;
+    if (!D3DXMatrixInverse(&inverse, nullptr, &world))
+        return;
+    D3DXMatrixTranspose(&normalMatrix, &inverse);
+    BYTE* p = nullptr;
+    if (FAILED((*m_ppVertexBuffer)->Lock(m_StartVertex * m_Stride, uint32_t(m_VertexCount) * m_Stride, &p,
+                                         D3DLOCK_READONLY)))
+        return;
+    static const float red[4] = {1, 0, 0, 1};
+    for (uint32_t v = 0; v < m_VertexCount; ++v)
+    {
+        D3DXVECTOR3 position, normal, from, direction;
+        std::memcpy(&position, p + size_t(v) * m_Stride, 12);
+        std::memcpy(&normal, p + size_t(v) * m_Stride + 12, 12);
+        D3DXVec3TransformCoord(&from, &position, &world);
+        D3DXVec3TransformNormal(&direction, &normal, &normalMatrix);
+        const D3DXVECTOR3 to = from + direction * 2.0f;
+        DebugDraw::Instance().AddLine(from, to, red);
+    }
+    (*m_ppVertexBuffer)->Unlock();
 }

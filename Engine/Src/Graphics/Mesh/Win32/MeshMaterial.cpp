@@ -594,9 +594,8 @@ void MeshMaterial::ReadMaps(FileStorage::CMemoryStream& stream, FileStorage::CAr
         const int slot = SlotForArchiveKind(kind);
         if (slot < 0 || (slot == MAPKIND_LIGHT && !g_LightMapsEnabled))
         {
-            // Read into a scratch map so that the following records stay in step.
-            LightMap dropped;
-            Map::LoadFromStream(nullptr, std::string(), &dropped, stream, nullptr);
+            // Stepped over, so that the following records stay in step.
+            Map::SkipRecord(stream);
             continue;
         }
         Map* map = s.m_Kinds[slot].map;

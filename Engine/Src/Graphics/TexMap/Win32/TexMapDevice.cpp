@@ -8,6 +8,7 @@
 #include "D3DUtils.h"
 #include "FileStorage.h"
 #include "Log.h"
+#include "PixelFormat.h"
 #include "RenderStateManager.h"
 #include "TexMap.h"
 #include "d3dx8tex.h"
@@ -100,7 +101,7 @@ IDirect3DTexture8* MakeTexture(IDirect3DDevice8* device, FileStorage::CMemoryStr
 }
 
 // Cube textures built from the same faces, keyed by the names of the face
-// pictures; the cache holds a reference of its own.
+// pictures; the cache holds a reference of its own until it is emptied.
 std::map<std::string, IDirect3DCubeTexture8*> s_CubeCache;
 } // namespace
 
@@ -170,11 +171,25 @@ void Map::LoadFromStream(ITextureCache* scene, const std::string& prefix, Map* m
         if (texture)
         {
             map->m_Textures.push_back(texture);
+            map->m_TextureNames.push_back(entry);
             if (i == 0)
                 map->m_Name = entry;
         }
     }
     map->AfterLoad(device);
+}
+
+void Map::SkipRecord(FileStorage::CMemoryStream& stream)
+{
+    stream.ReadU16(); // flags
+    stream.ReadU16(); // texture-coordinate index
+    const uint16_t count = stream.ReadU16();
+    for (uint16_t i = 0; i < count; ++i)
+    {
+        stream.ReadString();
+        stream.ReadU32();
+        stream.ReadU32();
+    }
 }
 
 IDirect3DBaseTexture8* DiffuseMap::CreateTexture(IDirect3DDevice8* device, FileStorage::CMemoryStream& stream,
@@ -220,9 +235,27 @@ void DiffuseAlphaMap::LoadCombined(ITextureCache* scene, DiffuseMap* diffuse, Di
         return;
     }
     Map::LoadFromStream(scene, diffuse->GetName(), map, stream, archive);
-    // Putting the diffuse colour under the mask's alpha needs the pixel
-    // copy between texture formats, which this build does not have yet;
-    // the combined map shows the mask's own colour until then.
+    if (!map->WasCreatedHere() || map->m_Textures.empty() || map->m_Textures.size() != diffuse->GetTextureCount())
+        return;
+    for (size_t i = 0; i < map->m_Textures.size(); ++i)
+    {
+        IDirect3DTexture8* colour = static_cast<IDirect3DTexture8*>(diffuse->GetTextureAt(i));
+        IDirect3DTexture8* combined = static_cast<IDirect3DTexture8*>(map->m_Textures[i]);
+        if (CopyTextureLevels(colour, combined))
+            continue;
+        g_Log.Printf("Can't combine two textures: '%s' and '%s'. ", map->m_Name.c_str(), diffuse->GetName().c_str());
+        const DWORD levels = combined->GetLevelCount(), colourLevels = colour->GetLevelCount();
+        if (levels != colourLevels)
+            g_Log.Printf("There are have different mipmap levels: %u and %u. ", unsigned(levels),
+                         unsigned(colourLevels));
+        D3DSURFACE_DESC a = {}, b = {};
+        combined->GetLevelDesc(0, &a);
+        colour->GetLevelDesc(0, &b);
+        if (a.Width != b.Width || a.Height != b.Height)
+            g_Log.Printf("There are have different sizes: (%u, %u) and (%u, %u).", a.Width, a.Height, b.Width,
+                         b.Height);
+        g_Log.Printf("\n");
+    }
 }
 
 EnvironmentMap::EnvironmentMap(const EnvironmentMap& other) : Map(other), m_pCube(other.m_pCube)
@@ -255,10 +288,10 @@ void EnvironmentMap::AfterLoad(IDirect3DDevice8* device)
 {
     if (m_Textures.size() < 2 || !device)
         return;
+    // Keyed by the pictures' names, which outlive any one scene's textures.
     std::string key;
-    for (IDirect3DBaseTexture8* t : m_Textures)
-        key += std::to_string(reinterpret_cast<uintptr_t>(t)) + "/";
-    key = m_Name + "|" + key;
+    for (const std::string& name : m_TextureNames)
+        key += name + "|";
     auto cached = s_CubeCache.find(key);
     if (cached != s_CubeCache.end())
     {

@@ -62,6 +62,12 @@ protected:
         m_pScene.reset(new Scene(m_Device.Get()));
         ASSERT_TRUE(m_pScene->Load(101, "", nullptr));
         ASSERT_NE(nullptr, m_pScene->GetActiveCamera());
+        // Loading complains only about the quad that cannot have tangents.
+        const std::string loadLog = NewLog();
+        const std::string expected = "Error: mesh 0 of object FlatBump has no normals or texture coordinates";
+        EXPECT_NE(std::string::npos, loadLog.find(expected)) << loadLog;
+        EXPECT_EQ(loadLog.find("Error"), loadLog.rfind("Error")) << loadLog;
+        m_LogStart = g_Log.GetText().size();
     }
     void TearDown() override
     {
@@ -157,6 +163,12 @@ TEST_F(CullingDrawTest, BumpMappedPanelShowsItsReliefFromEitherSide)
         << Show(leftLitWest) << " vs " << Show(leftLitEast);
     EXPECT_GT(Brightness(rightLitEast), Brightness(rightLitWest) + 120)
         << Show(rightLitEast) << " vs " << Show(rightLitWest);
+
+    // Without a tangent stream the tangent pass is not drawn at all.
+    const Mesh* flat = m_pScene->FindGeomObject("FlatBump")->GetMesh(0);
+    EXPECT_TRUE(flat->HasTangentFailed());
+    EXPECT_EQ(nullptr, flat->GetTangentStream(false));
+    EXPECT_EQ(0, Brightness(At(44.2f, 4.5f))) << Show(At(44.2f, 4.5f));
     EXPECT_EQ(std::string::npos, NewLog().find("Error")) << NewLog();
 }
 
@@ -250,6 +262,19 @@ TEST_F(CullingDrawTest, FanTurnsAboutItsOwnAxis)
     Draw("culling_fan_turned.bmp");
     EXPECT_FALSE(IsMagenta(At(43.7f, -3.5f))) << Show(At(43.7f, -3.5f));
     EXPECT_TRUE(IsMagenta(At(42.5f, -4.7f))) << Show(At(42.5f, -4.7f));
+}
+
+TEST_F(CullingDrawTest, DistanceSwitchFollowsTheCamera)
+{
+    Draw();
+    GeomObject* box = m_pScene->FindGeomObject("HiddenBox"); // node at the origin, camera at (40, 0, 10)
+    CLODModifier lod;
+    lod.Set(m_pScene.get(), 20, 10);
+    lod.Apply(box);
+    EXPECT_FALSE(box->IsVisible());
+    lod.Set(m_pScene.get(), 40, 0);
+    lod.Apply(box);
+    EXPECT_TRUE(box->IsVisible());
 }
 
 TEST_F(CullingDrawTest, CtrlClickNamesTheObjectAndItsMeshes)

@@ -45,6 +45,17 @@ MeshRecord Strip(float x0, float y0, float x1, float y1, float z, int n, const s
     return MakeMesh(kFvf, v.data(), uint16_t(v.size()), indices, material);
 }
 
+// A quad facing +z without normals, which tangent frames cannot be made for.
+MeshRecord QuadWithoutNormals(float x0, float y0, float x1, float y1, const std::string& material)
+{
+    struct Plain
+    {
+        float pos[3], uv[2];
+    };
+    const Plain v[4] = {{{x0, y1, 0}, {0, 0}}, {{x1, y1, 0}, {1, 0}}, {{x1, y0, 0}, {1, 1}}, {{x0, y0, 0}, {0, 1}}};
+    return MakeMesh(0x102, v, 4, {0, 1, 2, 0, 2, 3}, material);
+}
+
 NodeRecord NodeAt(float x, float y, float z, const std::string& parent = kSceneRootName)
 {
     return MakeNodeAt(parent, x, y, z);
@@ -122,6 +133,9 @@ CArchiveWriter Build()
 
     // Bump-mapped panel in world coordinates (its node at the origin).
     w.AddGeomObject("BumpPanel", MakeStaticObject(NodeAt(0, 0, 0), Strip(35, 1, 39, 5, 0, 8, "Bumpy")));
+
+    // The same material on vertices without normals: no tangent frames.
+    w.AddGeomObject("FlatBump", MakeStaticObject(NodeAt(0, 0, 0), QuadWithoutNormals(43.5f, 4, 45, 5, "Bumpy")));
 
     // The skinned strip and its two bones (small quads the skinning hides).
     GeomObjectRecord skin;

@@ -39,6 +39,12 @@ struct DirectInputRelease
         g_pDirectInput = nullptr;
     }
 } g_DirectInputRelease;
+
+// The instance lives to the end of the process, which saves its states.
+struct ControlledCameraRelease
+{
+    ~ControlledCameraRelease() { CControlledCamera::DestroyInstance(); }
+} g_ControlledCameraRelease;
 } // namespace
 
 IDirectInput8A* GetDirectInput()

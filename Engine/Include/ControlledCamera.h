@@ -12,6 +12,16 @@
 
 #include "Camera.h"
 
+#ifdef _WIN32
+struct IDirectInput8A;
+struct IDirectInputDevice8A;
+// The process-wide DirectInput 8 object and system mouse device, made on
+// first use and released at the end of the process; null when they cannot
+// be made ("Failed to create DirectInput8" is logged for the first).
+IDirectInput8A* GetDirectInput();
+IDirectInputDevice8A* GetDirectInputMouse();
+#endif
+
 struct ControlledCameraState
 {
     float position[3] = {0, 0, 0};

@@ -371,6 +371,12 @@ TEST(ControlledCameraFile, StatesSurviveTheProcessInstance)
     EXPECT_NEAR(start.x, second->GetFlightPosition().x, 1e-3f);
     EXPECT_NEAR(start.y, second->GetFlightPosition().y, 1e-3f);
     EXPECT_NEAR(start.z, second->GetFlightPosition().z, 1e-3f);
+    // A timer step with no key held leaves it where it is; the mouse comes
+    // through DirectInput.
+    EXPECT_NE(nullptr, GetDirectInput());
+    second->OnTimer();
+    EXPECT_NEAR(start.x, second->GetFlightPosition().x, 1e-3f);
+    EXPECT_NEAR(start.z, second->GetFlightPosition().z, 1e-3f);
     second->SetSaveStates(false);
     CControlledCamera::DestroyInstance();
     std::remove(CControlledCamera::kStatesFile);

@@ -98,6 +98,11 @@ struct SplitCase
     size_t added; // copies split off the two shared vertices
 };
 
+void PrintTo(const SplitCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class MeshMenderSplit : public ::testing::TestWithParam<SplitCase>
 {
 };

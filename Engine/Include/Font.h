@@ -36,7 +36,12 @@ public:
 
     IDirect3DTexture8* GetTexture() const { return m_pTexture; }
     int GetLineHeight() const { return m_LineHeight; }
-    const Glyph& GetGlyph(unsigned char code) const { return m_Glyphs[code]; }
+    // A font that did not load has no glyphs: every code is then absent.
+    const Glyph& GetGlyph(unsigned char code) const
+    {
+        static const Glyph s_Absent;
+        return code < m_Glyphs.size() ? m_Glyphs[code] : s_Absent;
+    }
 
 private:
     IDirect3DTexture8* m_pTexture = nullptr;

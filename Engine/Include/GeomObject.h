@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Object.h"
+#include "ObjectInformation.h"
 
 namespace FileStorage
 {
@@ -18,8 +19,9 @@ class Mesh;
 class SoftwareMesh;
 class Scene;
 class Light;
+class COctreeManager;
 
-class GeomObject : public Object
+class GeomObject : public Object, public CObjectInformation
 {
 public:
     struct MorphFrame
@@ -99,6 +101,22 @@ public:
     Mesh* GetMesh(size_t i) const { return m_Meshes[i]; }
     const std::vector<MorphFrame>& GetMorphFrames() const { return m_MorphFrames; }
     void SetCulled(bool culled) { m_bCulled = culled; }
+    bool IsCulled() const { return m_bCulled; }
+    uint32_t GetInformationFlags() const { return m_InformationFlags; }
+    // The culling tree this object was offered to; taking the object out of
+    // the static set also takes it out of that tree.
+    void SetOctreeManager(COctreeManager* manager) { m_pOctree = manager; }
+    COctreeManager* GetOctreeManager() const { return m_pOctree; }
+    void MakeDynamic() override;
+
+    // The object-information overlay's view of this object.
+    std::string GetInfoName() const override { return GetName(); }
+    uint32_t GetInfoVertexCount() const override;
+    uint32_t GetInfoTriangleCount() const override;
+    D3DXVECTOR3 GetInfoPosition() const override { return D3DXVECTOR3(m_World._41, m_World._42, m_World._43); }
+    bool HitTest(int x, int y, float* distance) override;
+    void SetSelectedViews(bool on) override { on ? SetInformationFlags(0x3F) : ClearInformationFlags(0x3F); }
+    void AppendInformation(std::vector<std::string>* lines) const override;
     CLocalTimer& GetMorphTimer() { return m_MorphTimer; }
 
 private:
@@ -129,4 +147,5 @@ private:
     bool m_bOcclusionTest = true;
     bool m_bCullable = true;
     bool m_bCulled = false;
+    COctreeManager* m_pOctree = nullptr;
 };

@@ -95,6 +95,34 @@ public:
     const D3DXVECTOR3* GetCorners() const { return m_Corners; }
     const std::vector<FileStorage::BoneRef>& GetBones() const { return m_Bones; }
     IDirect3DVertexBuffer8* GetVertexBuffer() const { return m_ppVertexBuffer ? *m_ppVertexBuffer : nullptr; }
+    const std::vector<uint8_t>& GetBlendWeights() const { return m_BlendWeights; }
+    uint32_t GetMeshIndex() const { return m_MeshIndex; }
+
+    // Position-smoothed normals for objects matching the scene's
+    // smooth-normal patterns; SelectNormals puts the requested set into the
+    // vertex buffer (0 when it is there already).
+    void BuildSmoothNormals();
+    HRESULT SelectNormals(bool smoothed);
+    bool IsSmoothedInBuffer() const { return m_bSmoothedInBuffer; }
+
+    // Tangent space through the tangent generator, built at most once per
+    // normal set when a pass of the material declares tangents. The device
+    // buffers are write-only: the processor-side copies below are what
+    // skinning and picking read.
+    void PrepareTangentSpace();
+    bool BuildTangentSpace(bool smoothed, bool fromCache);
+    bool LoadTangentCache(bool smoothed);
+    void SaveTangentCache(bool smoothed);
+    bool PassNeedsTangents(int pass) const;
+    IDirect3DVertexBuffer8* GetTangentStream(bool smoothed) const { return m_pTangentStream[smoothed ? 1 : 0]; }
+    // Tangent x, y, z then binormal x, y, z for every vertex.
+    const std::vector<float>& GetTangentData(bool smoothed) const { return m_TangentData[smoothed ? 1 : 0]; }
+    bool HasTangentFailed() const { return m_bTangentFailed; }
+    const std::vector<uint32_t>& GetMendMapping() const { return m_Mapping; }
+    bool IsSmoothNormals() const { return m_bSmoothNormals; }
+    // Skinning: uploads whole vertices (the layout of GetVertexData) and,
+    // when given, the tangent frames of the current normal set.
+    bool WriteVertices(const std::vector<uint8_t>& vertices, const std::vector<float>* tangents);
 
 private:
     Mesh() = default;
@@ -103,6 +131,8 @@ private:
     // The device to draw on, or null when the mesh has no buffers to draw from.
     IDirect3DDevice8* DrawingDevice() const;
     void ReleaseBuffers();
+    void ReleaseTangentStreams();
+    IDirect3DVertexBuffer8* CreateTangentStream(const std::vector<float>& frames);
 
     float m_Value[4] = {1, 1, 1, 1};
     std::vector<uint8_t> m_Vertices;
@@ -136,7 +166,24 @@ private:
     uint32_t m_MeshIndex = 0;
     COcclusionManager* m_pOcclusion = nullptr;
     bool m_bOccluded = false;
+
+    bool m_bSmoothNormals = false;
+    std::vector<uint8_t> m_SmoothedVertices;
+    bool m_bSmoothedInBuffer = false;
+    IDirect3DVertexBuffer8* m_pTangentStream[2] = {nullptr, nullptr};
+    std::vector<float> m_TangentData[2];
+    bool m_bTangentFailed = false;
+    std::vector<uint32_t> m_Mapping;
+    std::vector<uint32_t> m_MendedIndices;
 };
+
+// Indexed draws made by meshes since the program started (a statistic for
+// tests and the on-screen information).
+extern uint32_t g_MeshDrawCalls;
+
+// Tangent caches ("%s%u.mend", "%s%u.tbn" and their smoothed forms): read
+// through the main storage and written to the working folder while set.
+extern bool g_TangentCacheEnabled;
 
 // The process-wide buffer pools of pooled meshes.
 namespace MeshPools

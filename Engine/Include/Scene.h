@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ObjectMask.h"
 #include "TexMap.h"
 
 class Object;
@@ -19,6 +20,7 @@ class Camera;
 class MeshMaterial;
 class CLightTable;
 class COcclusionManager;
+class COctreeManager;
 
 class Scene : public ITextureCache
 {
@@ -62,6 +64,16 @@ public:
     IDirect3DDevice8* GetDevice() override { return m_pDevice; }
 
     void ForEachObjectMatching(const std::string& pattern, void (*visitor)(Object*, void*), void* argument);
+    // Objects whose whole name matches the expression; throws
+    // boost::regex_error for an invalid one.
+    ObjectMask FindObjects(const std::string& pattern) const { return ObjectMask(&m_Objects, pattern); }
+    // Objects named here stay out of the culling tree; call before
+    // BuildOctree.
+    void AddExcludedStaticObject(const std::string& name);
+    // Enters the static geometry into the culling tree (a quadtree of three
+    // levels), once after loading.
+    void BuildOctree();
+    COctreeManager* GetOctreeManager() const { return m_pOctree; }
     void AddSmoothNormalPattern(const std::string& pattern) { m_SmoothNormalPatterns.push_back(pattern); }
     bool MatchesSmoothNormalPattern(const std::string& name) const;
     void SetLoadHook(const std::string& entryName, std::function<void(bool)> hook) { m_LoadHooks[entryName] = hook; }
@@ -94,5 +106,6 @@ private:
     D3DCOLOR m_Ambient = 0;
     std::map<std::string, std::function<void(bool)>> m_LoadHooks;
     COcclusionManager* m_pOcclusion;
+    COctreeManager* m_pOctree;
     std::vector<std::string> m_SmoothNormalPatterns;
 };

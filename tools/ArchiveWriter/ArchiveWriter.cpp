@@ -321,6 +321,25 @@ NodeRecord MakeNode(const std::string& parent, const float* local16)
     return n;
 }
 
+NodeRecord MakeNodeAt(const std::string& parent, float x, float y, float z)
+{
+    float m[16];
+    SetIdentity(m);
+    m[12] = x;
+    m[13] = y;
+    m[14] = z;
+    return MakeNode(parent, m);
+}
+
+GeomObjectRecord MakeStaticObject(const NodeRecord& node, const MeshRecord& mesh)
+{
+    GeomObjectRecord r;
+    r.node = node;
+    r.frames.resize(1);
+    r.frames[0].meshes.push_back(mesh);
+    return r;
+}
+
 MeshRecord MakeMesh(uint32_t fvf, const void* vertices, uint16_t vertexCount, const std::vector<uint16_t>& indices,
                     const std::string& material)
 {

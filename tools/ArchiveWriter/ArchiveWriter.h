@@ -55,6 +55,10 @@ private:
 void SetIdentity(float* m16);
 // One key at time 0 holding `local`, parented to `parent`.
 FileStorage::NodeRecord MakeNode(const std::string& parent, const float* local16);
+// The same with a plain translation.
+FileStorage::NodeRecord MakeNodeAt(const std::string& parent, float x, float y, float z);
+// A geometry object of one frame holding one mesh.
+FileStorage::GeomObjectRecord MakeStaticObject(const FileStorage::NodeRecord& node, const FileStorage::MeshRecord& mesh);
 // A mesh from raw vertices of `fvf` (vertexCount x stride bytes) and a triangle list.
 FileStorage::MeshRecord MakeMesh(uint32_t fvf, const void* vertices, uint16_t vertexCount,
                                  const std::vector<uint16_t>& indices, const std::string& material);

@@ -10,12 +10,7 @@ namespace
 {
 NodeRecord NodeAt(const std::string& parent, float x, float y, float z)
 {
-    float m[16];
-    SetIdentity(m);
-    m[12] = x;
-    m[13] = y;
-    m[14] = z;
-    return MakeNode(parent, m);
+    return MakeNodeAt(parent, x, y, z);
 }
 
 struct Vertex112

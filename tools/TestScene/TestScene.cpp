@@ -51,21 +51,12 @@ MeshRecord Grid(float x0, float y0, float x1, float y1, float z, int n, const st
 
 NodeRecord NodeAt(float x, float y, float z)
 {
-    float m[16];
-    SetIdentity(m);
-    m[12] = x;
-    m[13] = y;
-    m[14] = z;
-    return MakeNode(kSceneRootName, m);
+    return MakeNodeAt(kSceneRootName, x, y, z);
 }
 
 GeomObjectRecord Static(const NodeRecord& node, const MeshRecord& mesh)
 {
-    GeomObjectRecord r;
-    r.node = node;
-    r.frames.resize(1);
-    r.frames[0].meshes.push_back(mesh);
-    return r;
+    return MakeStaticObject(node, mesh);
 }
 
 MapRecord OneTexture(uint16_t kind, const std::string& bitmap, uint16_t flags = 0)

@@ -6,6 +6,7 @@
 #include "DebugDraw.h"
 #include "FileStorage.h"
 #include "Light.h"
+#include "Octree.h"
 #include "Log.h"
 #include "Mesh.h"
 #include "MeshMaterial.h"
@@ -196,6 +197,13 @@ void GeomObject::SetVisibleRecursive(bool visible)
             geom->m_bVisible = visible;
             geom->SetVisibleRecursive(visible);
         }
+}
+
+void GeomObject::MakeDynamic()
+{
+    if (m_pOctree)
+        m_pOctree->RemoveStaticObject(this);
+    Object::MakeDynamic();
 }
 
 void GeomObject::Render(IDirect3DDevice8* device, uint32_t meshIndex, int pass)

@@ -160,8 +160,11 @@ Mesh* Mesh::LoadFromStream(GeomObject* owner, Scene* scene, FileStorage::CArchiv
     std::unique_ptr<Mesh> mesh(new Mesh);
     mesh->m_pOwner = owner;
     mesh->m_MeshIndex = meshIndex;
+    mesh->m_bSmoothNormals = scene && owner && scene->MatchesSmoothNormalPattern(owner->GetName());
     if (!mesh->ReadData(scene, archive, record, singleFrame))
         return nullptr;
+    if (mesh->m_bSmoothNormals)
+        mesh->SelectNormals(true);
     mesh->m_BoxMin = mesh->GetBoundingBoxMin(D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1));
     mesh->m_BoxMax = mesh->GetBoundingBoxMax(D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1));
     const D3DXVECTOR3& a = mesh->m_BoxMin;
@@ -320,6 +323,7 @@ void Mesh::ReleaseBuffers()
 Mesh::~Mesh()
 {
     ReleaseBuffers();
+    ReleaseTangentStreams();
     delete m_pOwnMaterial;
 }
 
@@ -330,9 +334,10 @@ void Mesh::SetMaterial(MeshMaterial* material)
         return;
     m_bTransparent = material->HasAlpha();
     m_CullOverride = material->IsTwoSided() ? D3DCULL_NONE : 0;
-    // Tangent space is built by the tangent generator, which these meshes
-    // do not have yet: passes that declare tangents draw without stream 1.
+    PrepareTangentSpace();
 }
+
+uint32_t g_MeshDrawCalls = 0;
 
 void Mesh::Render(int pass)
 {
@@ -356,9 +361,30 @@ void Mesh::Render(int pass)
             m_pMaterial->ApplyPass(device, p);
         if (m_CullOverride && cache.GetRenderState(D3DRS_CULLMODE) != m_CullOverride)
             cache.SetRenderState(D3DRS_CULLMODE, m_CullOverride);
+        // A smooth-normal mesh draws its smoothed normals only with the
+        // per-light technique.
+        if (m_bSmoothNormals && applyMaterial)
+        {
+            const EffectTechnique* technique = m_pMaterial->GetEffectState().GetTechnique();
+            SelectNormals(technique && technique->GetName() == "OmniPass");
+        }
+        if (applyMaterial && PassNeedsTangents(p))
+        {
+            const bool smoothed = m_bSmoothedInBuffer;
+            if (!m_pTangentStream[smoothed] && !m_bTangentFailed)
+                BuildTangentSpace(smoothed, false);
+            // Without tangents the pass would read an empty stream: skip it.
+            if (!m_pTangentStream[smoothed])
+            {
+                cache.PopStates();
+                continue;
+            }
+            device->SetStreamSource(1, m_pTangentStream[smoothed], 24);
+        }
         device->SetIndices(*m_ppIndexBuffer, m_StartVertex);
         device->SetStreamSource(0, *m_ppVertexBuffer, m_Stride);
         device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, m_VertexCount, m_StartIndex, m_TriangleCount);
+        ++g_MeshDrawCalls;
         cache.PopStates();
     }
 }
@@ -434,10 +460,16 @@ bool Mesh::IsInFrustum(IDirect3DDevice8* device)
     return m_bVisible;
 }
 
-bool Mesh::IsOccluded(IDirect3DDevice8*)
+bool Mesh::IsOccluded(IDirect3DDevice8* device)
 {
-    // The occlusion manager stand-in has no frusta, so nothing is occluded.
     m_bOccluded = false;
+    D3DXMATRIX world;
+    if (!m_pOcclusion || !device || FAILED(device->GetTransform(D3DTS_WORLD, &world)))
+        return false;
+    D3DXVECTOR3 corners[8];
+    for (int i = 0; i < 8; ++i)
+        D3DXVec3TransformCoord(&corners[i], &m_Corners[i], &world);
+    m_bOccluded = m_pOcclusion->IsBoxOccluded(corners);
     return m_bOccluded;
 }
 

@@ -11,6 +11,7 @@
 #include "Mesh.h"
 #include "MeshMaterial.h"
 #include "OcclusionManager.h"
+#include "Octree.h"
 #include "RenderStateManager.h"
 
 namespace
@@ -36,7 +37,7 @@ bool MatchesWhole(const std::string& pattern, const std::string& name)
 
 Scene::Scene(IDirect3DDevice8* device)
     : m_pRoot(new GeomObject("SceneRoot")), m_pDevice(device), m_pLightTable(new CLightTable),
-      m_pOcclusion(new COcclusionManager)
+      m_pOcclusion(new COcclusionManager), m_pOctree(new COctreeManager(this))
 {
 }
 
@@ -55,6 +56,7 @@ Scene::~Scene()
         entry.second->Release();
     if (m_bOwnsLightTable)
         delete m_pLightTable;
+    delete m_pOctree;
     delete m_pRoot;
     delete m_pOcclusion;
 }
@@ -322,6 +324,17 @@ void Scene::ForEachObjectMatching(const std::string& pattern, void (*visitor)(Ob
             visitor(entry.second, argument);
 }
 
+void Scene::AddExcludedStaticObject(const std::string& name)
+{
+    m_pOctree->AddExcludedStaticObject(name);
+}
+
+void Scene::BuildOctree()
+{
+    m_pOctree->CollectStaticObjects();
+    m_pOctree->BuildTree(OCTREE_QUADTREE, 3);
+}
+
 bool Scene::MatchesSmoothNormalPattern(const std::string& name) const
 {
     for (const std::string& pattern : m_SmoothNormalPatterns)
@@ -341,6 +354,8 @@ void Scene::Render(bool opaqueOnly)
         const D3DXMATRIX& world = m_pActiveCamera->GetWorldMatrix();
         eye = D3DXVECTOR3(world._41, world._42, world._43);
     }
+    if (m_pActiveCamera)
+        m_pOctree->Cull(GetCurrentFrustum());
     m_pLightTable->Update();
     m_pOcclusion->Update(m_pActiveCamera);
     RenderStateManager& cache = RenderStateManager::Instance();

@@ -1,0 +1,251 @@
+#include "ControlledCamera.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace
+{
+const float kPitchLimit = 1.5607964f;
+const float kHalfPi = 1.5707964f;
+
+float ReadFloat(const uint8_t* p)
+{
+    float f;
+    std::memcpy(&f, p, 4);
+    return f;
+}
+
+void PutFloat(uint8_t* p, float f)
+{
+    std::memcpy(p, &f, 4);
+}
+
+} // namespace
+
+const char* const CControlledCamera::kStatesFile = "ControlledCameraStates.bin";
+
+int ReadControlledCameraStates(const uint8_t* data, size_t size, ControlledCameraState* states)
+{
+    int read = 0;
+    for (int i = 0; i < kControlledCameraStateCount && size >= (i + 1) * kControlledCameraRecordSize; ++i, ++read)
+    {
+        const uint8_t* r = data + i * kControlledCameraRecordSize;
+        ControlledCameraState s;
+        for (int k = 0; k < 3; ++k)
+            s.position[k] = ReadFloat(r + 4 * k);
+        s.pitch = ReadFloat(r + 36);
+        s.yaw = ReadFloat(r + 40);
+        s.farPlane = ReadFloat(r + 48);
+        s.nearPlane = ReadFloat(r + 52);
+        bool finite = true;
+        for (float f : {s.position[0], s.position[1], s.position[2], s.pitch, s.yaw, s.farPlane, s.nearPlane})
+            finite = finite && std::isfinite(f);
+        // A stored state is only trusted when it can make a sane camera.
+        s.valid = r[44] == 1 && finite && s.nearPlane > 0 && s.nearPlane < s.farPlane;
+        states[i] = s;
+    }
+    return read;
+}
+
+void WriteControlledCameraStates(const ControlledCameraState* states, uint8_t* out)
+{
+    std::memset(out, 0, kControlledCameraStateCount * kControlledCameraRecordSize);
+    for (int i = 0; i < kControlledCameraStateCount; ++i)
+    {
+        uint8_t* r = out + i * kControlledCameraRecordSize;
+        const ControlledCameraState& s = states[i];
+        for (int k = 0; k < 3; ++k)
+            PutFloat(r + 4 * k, s.position[k]);
+        PutFloat(r + 36, s.pitch);
+        PutFloat(r + 40, s.yaw);
+        r[44] = s.valid ? 1 : 0;
+        PutFloat(r + 48, s.farPlane);
+        PutFloat(r + 52, s.nearPlane);
+    }
+}
+
+CControlledCamera::CControlledCamera() : Camera("ControlledCamera")
+{
+    SetFov(1.0471976f);
+    SetNear(2.0f);
+    SetFar(70000.0f);
+}
+
+CControlledCamera::~CControlledCamera()
+{
+    if (m_bSaveStates)
+        SaveStates(kStatesFile);
+}
+
+bool CControlledCamera::LoadStates(const std::string& path)
+{
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    uint8_t data[kControlledCameraStateCount * kControlledCameraRecordSize];
+    const size_t size = std::fread(data, 1, sizeof(data), f);
+    std::fclose(f);
+    ReadControlledCameraStates(data, size, m_States);
+    return true;
+}
+
+bool CControlledCamera::SaveStates(const std::string& path) const
+{
+    uint8_t data[kControlledCameraStateCount * kControlledCameraRecordSize];
+    WriteControlledCameraStates(m_States, data);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = std::fwrite(data, 1, sizeof(data), f) == sizeof(data);
+    return std::fclose(f) == 0 && ok;
+}
+
+D3DXVECTOR3 CControlledCamera::GetPosition() const
+{
+    return m_bSwapYZ ? D3DXVECTOR3(m_Position.x, m_Position.z, m_Position.y) : m_Position;
+}
+
+void CControlledCamera::SetPosition(float x, float y, float z)
+{
+    m_Position = D3DXVECTOR3(x, y, z);
+}
+
+void CControlledCamera::UpdateView()
+{
+    D3DXMATRIX r, t, b, rt, all;
+    D3DXMatrixRotationYawPitchRoll(&r, m_Yaw, m_Pitch, 0);
+    D3DXMatrixTranslation(&t, m_Position.x, m_Position.y, m_Position.z);
+    // From the camera's Y-up space to the Z-up scene.
+    D3DXMatrixRotationX(&b, -kHalfPi);
+    b._13 = -b._13;
+    b._23 = -b._23;
+    b._33 = -b._33;
+    b._43 = -b._43;
+    D3DXMatrixMultiply(&rt, &r, &t);
+    D3DXMatrixMultiply(&all, &rt, &b);
+    D3DXMatrixInverse(&m_View, nullptr, &all);
+    if (m_bMirror)
+        m_View = m_MirrorReflection * m_View * m_MirrorScale;
+    m_Up = D3DXVECTOR3(m_View._12, m_View._22, m_View._32);
+    D3DXMatrixTranslation(&m_World, m_Position.x, m_Position.z, m_Position.y);
+}
+
+bool CControlledCamera::IsControlKey(int key) const
+{
+    if (key == 1 || key == 17 || key == 20 || (key >= '0' && key <= '9') || key == 255)
+        return true;
+    if (m_bLetterKeys)
+        return key == 'A' || key == 'D' || key == 'F' || key == 'R' || key == 'S' || key == 'W';
+    return key == 35 || (key >= 37 && key <= 40) || key == 45;
+}
+
+void CControlledCamera::InitFrom(Camera* reference)
+{
+    if (m_States[1].valid)
+    {
+        const ControlledCameraState& s = m_States[1];
+        m_Pitch = s.pitch;
+        m_Yaw = s.yaw;
+        m_Position = D3DXVECTOR3(s.position[0], s.position[1], s.position[2]);
+        SetNear(s.nearPlane);
+        SetFar(s.farPlane);
+        m_MoveSpeed = s.farPlane / 400.0f;
+        return;
+    }
+    if (!reference)
+    {
+        SetNear(100.0f);
+        SetFar(260000.0f);
+        return;
+    }
+    reference->UpdateView();
+    m_Projection = reference->GetProjection();
+    const D3DXMATRIX& w = reference->GetWorldMatrix();
+    m_Position = D3DXVECTOR3(w._41, w._43, w._42);
+    if (w._13 > -1 && w._13 < 1)
+    {
+        m_Pitch = std::atan2(-w._23, w._33) + kHalfPi;
+        m_Yaw = std::atan2(-w._12, w._11);
+    }
+    else if (w._13 >= 1)
+    {
+        m_Pitch = std::atan2(w._21, w._22) + kHalfPi;
+        m_Yaw = 0;
+    }
+    else
+    {
+        m_Pitch = kHalfPi - std::atan2(w._21, w._22);
+        m_Yaw = 0;
+    }
+    const D3DXMATRIX& p = m_Projection;
+    m_Near = -p._43 / p._33;
+    m_Far = m_Near * p._33 / (p._33 - 1);
+    m_MoveSpeed = m_Far / 200.0f;
+}
+
+void CControlledCamera::Step(const ControlledCameraInput& in)
+{
+    const float s = in.capsLock ? m_MoveSpeed * 0.2f : m_MoveSpeed;
+    if (in.leftButton)
+    {
+        m_Yaw += in.dx * 0.002f;
+        m_Pitch += in.dy * 0.002f;
+        m_Pitch = std::fmax(-kPitchLimit, std::fmin(kPitchLimit, m_Pitch));
+    }
+    D3DXMATRIX rx, ry, m;
+    D3DXMatrixRotationX(&rx, m_Pitch);
+    D3DXMatrixRotationY(&ry, m_Yaw);
+    D3DXMatrixMultiply(&m, &rx, &ry);
+    // Forward, right and up of the current angles.
+    D3DXVECTOR3 f, side, up;
+    const D3DXVECTOR3 z(0, 0, 1), y(0, 1, 0);
+    D3DXVec3Normalize(&f, D3DXVec3TransformNormal(&f, &z, &m));
+    D3DXVec3Normalize(&side, D3DXVec3Cross(&side, &y, &f));
+    D3DXVec3Normalize(&up, D3DXVec3Cross(&up, &side, &f));
+
+    if (in.rightButton)
+        m_Position += side * (s * in.dx * 0.3f) + up * (s * in.dy * 0.3f);
+    if (in.left)
+        m_Position -= side * s;
+    else if (in.right)
+        m_Position += side * s;
+    float d = 0;
+    if (in.forward)
+        d = 1;
+    else if (in.back || in.wheel != 0)
+        d = -1;
+    if (in.wheel != 0)
+        m_Position += f * (s * in.wheel * 0.05f);
+    else if (d != 0)
+        m_Position += f * (s * d);
+    if (in.up)
+        m_Position.y += s;
+    if (in.down)
+        m_Position.y -= s;
+
+    for (int i = 0; i < kControlledCameraStateCount; ++i)
+    {
+        if (!in.digits[i])
+            continue;
+        ControlledCameraState& state = m_States[i];
+        if (in.ctrl)
+        {
+            for (int k = 0; k < 3; ++k)
+                state.position[k] = m_Position[k];
+            state.pitch = m_Pitch;
+            state.yaw = m_Yaw;
+            state.farPlane = m_Far;
+            state.nearPlane = m_Near;
+            state.valid = true;
+        }
+        else if (state.valid)
+        {
+            m_Pitch = state.pitch;
+            m_Yaw = state.yaw;
+            m_Near = state.nearPlane;
+            m_Far = state.farPlane;
+            m_Position = D3DXVECTOR3(state.position[0], state.position[1], state.position[2]);
+        }
+    }
+}

@@ -1,0 +1,376 @@
+// A mesh's tangent space: the tangent generator over its own vertices, the
+// mended vertex and index buffers, the tangent stream (stream 1, 24 bytes a
+// vertex) and the tangent caches.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "D3DUtils.h"
+#include "GeomObject.h"
+#include "Log.h"
+#include "Mesh.h"
+#include "MeshMaterial.h"
+#include "MeshMender.h"
+#include "MeshNormals.h"
+#include "RenderStateManager.h"
+#include "Storage.h"
+
+bool g_TangentCacheEnabled = false;
+
+namespace
+{
+const char* const kTangentSource = "..\\src\\Graphics\\Mesh";
+const uint32_t kTangentStride = 24;
+
+std::string CacheName(const GeomObject* owner, uint32_t meshIndex, const char* extension)
+{
+    char name[1024];
+    std::snprintf(name, sizeof(name), "%s%u.%s", owner ? owner->GetName().c_str() : "", meshIndex, extension);
+    return name;
+}
+
+void LogFailure(unsigned line, HRESULT hr)
+{
+    g_Log.Printf("Error in %s, line %u\n", kTangentSource, line);
+    if (FAILED(hr))
+        g_Log.Printf("%s\n", GetErrorString(hr).c_str());
+}
+} // namespace
+
+void Mesh::BuildSmoothNormals()
+{
+    m_SmoothedVertices = SmoothNormalsByCell(m_Vertices, m_Stride, m_VertexCount, m_Indices);
+}
+
+HRESULT Mesh::SelectNormals(bool smoothed)
+{
+    if (m_bSmoothedInBuffer == smoothed)
+        return S_OK;
+    if (m_bSmoothNormals && m_SmoothedVertices.empty())
+        BuildSmoothNormals();
+    const std::vector<uint8_t>& source = smoothed && !m_SmoothedVertices.empty() ? m_SmoothedVertices : m_Vertices;
+    if (!m_ppVertexBuffer || !*m_ppVertexBuffer || source.size() < size_t(m_VertexCount) * m_Stride)
+        return E_FAIL;
+    BYTE* p = nullptr;
+    const UINT bytes = UINT(m_VertexCount) * m_Stride;
+    const HRESULT hr = (*m_ppVertexBuffer)->Lock(m_StartVertex * m_Stride, bytes, &p, 0);
+    if (FAILED(hr))
+        return hr;
+    std::memcpy(p, source.data(), bytes);
+    (*m_ppVertexBuffer)->Unlock();
+    m_bSmoothedInBuffer = smoothed;
+    return S_OK;
+}
+
+bool Mesh::PassNeedsTangents(int pass) const
+{
+    if (!m_pMaterial)
+        return false;
+    const MaterialEffectState& state = m_pMaterial->GetEffectState();
+    const EffectTechnique* technique = state.GetTechnique();
+    return technique && technique->PassUsesTangent(state.GetTechniquePass(pass));
+}
+
+void Mesh::PrepareTangentSpace()
+{
+    if (!m_pMaterial)
+        return;
+    bool needed = false;
+    for (int p = 0; p < m_pMaterial->GetPassCount() && !needed; ++p)
+        needed = PassNeedsTangents(p);
+    const bool smoothed = m_bSmoothNormals;
+    if (!needed || m_pTangentStream[smoothed ? 1 : 0])
+        return;
+    if (g_TangentCacheEnabled && LoadTangentCache(smoothed))
+    {
+        if (!m_bTangentFailed)
+            BuildTangentSpace(smoothed, true);
+        return;
+    }
+    if (m_bTangentFailed)
+        return;
+    BuildTangentSpace(smoothed, false);
+    if (g_TangentCacheEnabled)
+        SaveTangentCache(smoothed);
+}
+
+IDirect3DVertexBuffer8* Mesh::CreateTangentStream(const std::vector<float>& frames)
+{
+    const DWORD usage = D3DUSAGE_WRITEONLY | (m_BlendWeights.empty() ? 0 : D3DUSAGE_DYNAMIC);
+    IDirect3DVertexBuffer8* stream = nullptr;
+    const UINT bytes = UINT(frames.size() * sizeof(float));
+    HRESULT hr = RenderStateManager::Instance().CreateVertexBuffer(bytes, usage, 0, D3DPOOL_DEFAULT, &stream);
+    if (FAILED(hr))
+    {
+        LogFailure(520, hr);
+        return nullptr;
+    }
+    BYTE* p = nullptr;
+    hr = stream->Lock(0, bytes, &p, 0);
+    if (FAILED(hr))
+    {
+        LogFailure(530, hr);
+        stream->Release();
+        return nullptr;
+    }
+    std::memcpy(p, frames.data(), bytes);
+    stream->Unlock();
+    return stream;
+}
+
+bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
+{
+    if (smoothed && m_SmoothedVertices.empty())
+        BuildSmoothNormals();
+    const std::vector<uint8_t>& source = smoothed && !m_SmoothedVertices.empty() ? m_SmoothedVertices : m_Vertices;
+    const int slot = smoothed ? 1 : 0;
+
+    // The generator reads a normal and the bump map's coordinates: a format
+    // without them cannot be mended.
+    uint32_t set = 0;
+    if (m_pMaterial)
+        if (const Map* bump = m_pMaterial->GetEffectState().GetMap(MAPKIND_BUMP))
+            set = bump->GetTexCoordIndex() != 0 ? 1 : 0;
+    uint32_t normalOffset = 0, texOffset = 0;
+    if (!MenderSourceOffsets(m_FVF, set, &normalOffset, &texOffset) || texOffset + 8 > m_Stride ||
+        source.size() < size_t(m_VertexCount) * m_Stride)
+    {
+        g_Log.Printf("Error: mesh %u of object %s has no normals or texture coordinates for tangents\n", m_MeshIndex,
+                     m_pOwner ? m_pOwner->GetName().c_str() : "");
+        m_bTangentFailed = true;
+        return false;
+    }
+
+    std::vector<MeshMenderVertex> vertices(m_VertexCount);
+    for (uint32_t i = 0; i < m_VertexCount; ++i)
+    {
+        const uint8_t* v = &source[size_t(i) * m_Stride];
+        MeshMenderVertex& out = vertices[i];
+        std::memcpy(&out.pos, v, 12);
+        std::memcpy(&out.normal, v + normalOffset, 12);
+        if (D3DXVec3Length(&out.normal) <= 1.1920929e-7f)
+            out.normal = D3DXVECTOR3(0, 0, 1);
+        std::memcpy(&out.s, v + texOffset, 4);
+        std::memcpy(&out.t, v + texOffset + 4, 4);
+    }
+
+    if (!fromCache)
+    {
+        m_MendedIndices.assign(m_Indices.begin(), m_Indices.end());
+        m_Mapping.clear();
+        MeshMender mender;
+        if (!mender.Run(vertices, m_MendedIndices, m_Mapping, 0, 0, 0, 1))
+        {
+            m_bTangentFailed = true;
+            return false;
+        }
+    }
+    // 16-bit indices reach 65535 vertices at most; a larger mend would wrap
+    // them, so the mesh stays as it was.
+    const size_t count = m_Mapping.size();
+    if (!MendFitsIndex16(m_Mapping, m_MendedIndices, m_VertexCount))
+    {
+        g_Log.Printf("Error: mesh %u of object %s cannot be mended into %u vertices\n", m_MeshIndex,
+                     m_pOwner ? m_pOwner->GetName().c_str() : "", unsigned(count));
+        m_Mapping.clear();
+        m_MendedIndices.clear();
+        m_bTangentFailed = true;
+        return false;
+    }
+
+    // Remapped processor copies first; the device buffers are made from them.
+    std::vector<uint8_t> remapped(count * m_Stride), remappedSmooth;
+    for (size_t i = 0; i < count; ++i)
+        std::memcpy(&remapped[i * m_Stride], &m_Vertices[size_t(m_Mapping[i]) * m_Stride], m_Stride);
+    if (!m_SmoothedVertices.empty())
+    {
+        remappedSmooth.resize(count * m_Stride);
+        for (size_t i = 0; i < count; ++i)
+            std::memcpy(&remappedSmooth[i * m_Stride], &m_SmoothedVertices[size_t(m_Mapping[i]) * m_Stride],
+                        m_Stride);
+    }
+    const std::vector<uint8_t>& upload = smoothed && !remappedSmooth.empty() ? remappedSmooth : remapped;
+
+    std::vector<float> frames;
+    if (fromCache)
+        frames = m_TangentData[slot];
+    else
+    {
+        frames.resize(count * 6);
+        for (size_t i = 0; i < count; ++i)
+        {
+            std::memcpy(&frames[i * 6], &vertices[i].tangent, 12);
+            std::memcpy(&frames[i * 6 + 3], &vertices[i].binormal, 12);
+        }
+    }
+
+    RenderStateManager& cache = RenderStateManager::Instance();
+    const bool dynamic = !m_BlendWeights.empty();
+    IDirect3DVertexBuffer8* vb = nullptr;
+    HRESULT hr = cache.CreateVertexBuffer(UINT(upload.size()), D3DUSAGE_WRITEONLY | (dynamic ? D3DUSAGE_DYNAMIC : 0),
+                                          m_FVF, D3DPOOL_DEFAULT, &vb);
+    BYTE* p = nullptr;
+    if (SUCCEEDED(hr))
+        hr = vb->Lock(0, UINT(upload.size()), &p, 0);
+    if (FAILED(hr))
+    {
+        LogFailure(440, hr);
+        if (vb)
+            vb->Release();
+        m_bTangentFailed = true;
+        return false;
+    }
+    std::memcpy(p, upload.data(), upload.size());
+    vb->Unlock();
+
+    IDirect3DIndexBuffer8* ib = nullptr;
+    const UINT indexBytes = UINT(m_MendedIndices.size() * 2);
+    hr = cache.CreateIndexBuffer(indexBytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_DEFAULT, &ib);
+    if (SUCCEEDED(hr))
+        hr = ib->Lock(0, indexBytes, &p, 0);
+    if (FAILED(hr))
+    {
+        LogFailure(470, hr);
+        if (ib)
+            ib->Release();
+        vb->Release();
+        m_bTangentFailed = true;
+        return false;
+    }
+    uint16_t* indices = reinterpret_cast<uint16_t*>(p);
+    for (size_t i = 0; i < m_MendedIndices.size(); ++i)
+        indices[i] = uint16_t(m_MendedIndices[i]);
+    ib->Unlock();
+
+    IDirect3DVertexBuffer8* stream = CreateTangentStream(frames);
+    if (!stream)
+    {
+        ib->Release();
+        vb->Release();
+        ReleaseTangentStreams();
+        m_bTangentFailed = true;
+        return false;
+    }
+
+    // Everything is made: the mesh switches to the mended buffers and
+    // releases the ones it owned.
+    ReleaseBuffers();
+    m_ppVertexBuffer = new IDirect3DVertexBuffer8*(vb);
+    m_ppIndexBuffer = new IDirect3DIndexBuffer8*(ib);
+    m_bOwnsVertexBuffer = m_bOwnsIndexBuffer = true;
+    if (dynamic)
+    {
+        std::vector<uint8_t> weights(count * 16);
+        for (size_t i = 0; i < count; ++i)
+            std::memcpy(&weights[i * 16], &m_BlendWeights[size_t(m_Mapping[i]) * 16], 16);
+        m_BlendWeights.swap(weights);
+    }
+    m_VertexCount = uint16_t(count);
+    m_TriangleCount = uint32_t(m_MendedIndices.size() / 3);
+    m_StartVertex = m_StartIndex = 0;
+    m_Vertices.swap(remapped);
+    m_SmoothedVertices.swap(remappedSmooth);
+    m_Indices.assign(m_MendedIndices.begin(), m_MendedIndices.end());
+    // The other normal set's frames no longer match the new vertex order.
+    ReleaseTangentStreams();
+    m_pTangentStream[slot] = stream;
+    m_TangentData[slot].swap(frames);
+    m_bSmoothedInBuffer = &upload == &remappedSmooth;
+    m_bCacheValid = false;
+    return true;
+}
+
+void Mesh::ReleaseTangentStreams()
+{
+    for (int i = 0; i < 2; ++i)
+    {
+        if (m_pTangentStream[i])
+            m_pTangentStream[i]->Release();
+        m_pTangentStream[i] = nullptr;
+        m_TangentData[i].clear();
+    }
+}
+
+bool Mesh::LoadTangentCache(bool smoothed)
+{
+    Storage::CMainStorage* storage = Storage::GetMainStorage();
+    if (!storage)
+        return false;
+    Storage::IStorageFile* mend = storage->Open(CacheName(m_pOwner, m_MeshIndex, smoothed ? "mends" : "mend"));
+    if (!mend)
+        return false;
+    bool ok = true;
+    auto readList = [&](std::vector<uint32_t>& list) {
+        uint32_t n = 0;
+        if (mend->GetSize() < mend->Tell() + 4)
+            return false;
+        mend->Read(&n, 4);
+        if (uint64_t(n) * 4 > mend->GetSize() - mend->Tell())
+            return false;
+        list.resize(n);
+        if (n)
+            mend->Read(list.data(), n * 4);
+        return true;
+    };
+    ok = readList(m_Mapping) && readList(m_MendedIndices);
+    storage->Close(mend);
+    if (!ok)
+    {
+        m_Mapping.clear();
+        m_MendedIndices.clear();
+        return false;
+    }
+    Storage::IStorageFile* tbn = storage->Open(CacheName(m_pOwner, m_MeshIndex, smoothed ? "tbns" : "tbn"));
+    if (!tbn)
+        return false;
+    std::vector<float>& frames = m_TangentData[smoothed ? 1 : 0];
+    ok = tbn->GetSize() >= m_Mapping.size() * kTangentStride;
+    if (ok)
+    {
+        frames.resize(m_Mapping.size() * 6);
+        tbn->Read(frames.data(), uint32_t(frames.size() * 4));
+    }
+    storage->Close(tbn);
+    return ok;
+}
+
+void Mesh::SaveTangentCache(bool smoothed)
+{
+    const std::vector<float>& frames = m_TangentData[smoothed ? 1 : 0];
+    if (m_Mapping.empty() || m_MendedIndices.empty() || !m_pTangentStream[smoothed ? 1 : 0])
+        return;
+    if (FILE* f = std::fopen(CacheName(m_pOwner, m_MeshIndex, smoothed ? "mends" : "mend").c_str(), "wb"))
+    {
+        const uint32_t n = uint32_t(m_Mapping.size()), m = uint32_t(m_MendedIndices.size());
+        std::fwrite(&n, 4, 1, f);
+        std::fwrite(m_Mapping.data(), 4, n, f);
+        std::fwrite(&m, 4, 1, f);
+        std::fwrite(m_MendedIndices.data(), 4, m, f);
+        std::fclose(f);
+    }
+    if (FILE* f = std::fopen(CacheName(m_pOwner, m_MeshIndex, smoothed ? "tbns" : "tbn").c_str(), "wb"))
+    {
+        std::fwrite(frames.data(), 4, frames.size(), f);
+        std::fclose(f);
+    }
+}
+
+bool Mesh::WriteVertices(const std::vector<uint8_t>& vertices, const std::vector<float>* tangents)
+{
+    if (!m_ppVertexBuffer || !*m_ppVertexBuffer || vertices.size() < size_t(m_VertexCount) * m_Stride)
+        return false;
+    BYTE* p = nullptr;
+    const UINT bytes = UINT(m_VertexCount) * m_Stride;
+    if (FAILED((*m_ppVertexBuffer)->Lock(m_StartVertex * m_Stride, bytes, &p, 0)))
+        return false;
+    std::memcpy(p, vertices.data(), bytes);
+    (*m_ppVertexBuffer)->Unlock();
+    IDirect3DVertexBuffer8* stream = m_pTangentStream[m_bSmoothedInBuffer ? 1 : 0];
+    if (tangents && stream && tangents->size() >= size_t(m_VertexCount) * 6 &&
+        SUCCEEDED(stream->Lock(0, UINT(m_VertexCount) * kTangentStride, &p, 0)))
+    {
+        std::memcpy(p, tangents->data(), size_t(m_VertexCount) * kTangentStride);
+        stream->Unlock();
+    }
+    return true;
+}

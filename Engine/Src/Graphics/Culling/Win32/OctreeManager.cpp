@@ -1,0 +1,130 @@
+#include "Octree.h"
+
+#include <algorithm>
+
+#include "Camera.h"
+#include "GeomObject.h"
+#include "Log.h"
+#include "Mesh.h"
+#include "ObjectMask.h"
+#include "Scene.h"
+
+COctreeManager::COctreeManager(Scene* scene) : m_pScene(scene), m_pRoot(new OctreeNode)
+{
+}
+
+COctreeManager::~COctreeManager()
+{
+    ClearEntries();
+    delete m_pRoot;
+}
+
+void COctreeManager::ClearEntries()
+{
+    for (OctreeEntry* e : m_Entries)
+        delete e;
+    m_Entries.clear();
+}
+
+void COctreeManager::AddExcludedStaticObject(const std::string& name)
+{
+    Object* object = m_pScene->FindObject(name);
+    if (!object || object->GetTypeId() != OBJECT_TYPE_GEOM)
+    {
+        g_Log.Printf("Error at function COctreeManager::AddExcludedStaticObject no object with name %s\n",
+                     name.c_str());
+        return;
+    }
+    m_Excluded.push_back(static_cast<GeomObject*>(object));
+}
+
+void COctreeManager::CollectStaticObjects()
+{
+    std::vector<GeomObject*> bones;
+    const ObjectMask all = m_pScene->FindObjects(".*");
+    for (ObjectMaskIterator it = all.BeginGeom(); !it.AtEnd(); ObjectMask::NextGeom(it))
+    {
+        GeomObject* geom = static_cast<GeomObject*>(it.GetObject());
+        geom->SetOctreeManager(this);
+        if (geom->GetMeshCount() == 0 || geom->IsBillboard())
+            continue;
+        bool skinned = false;
+        for (size_t m = 0; m < geom->GetMeshCount(); ++m)
+        {
+            for (const FileStorage::BoneRef& bone : geom->GetMesh(m)->GetBones())
+            {
+                skinned = true;
+                GeomObject* boneObject = m_pScene->FindGeomObject(bone.objectName);
+                if (boneObject && std::find(bones.begin(), bones.end(), boneObject) == bones.end())
+                    bones.push_back(boneObject);
+            }
+        }
+        if (skinned || std::find(m_Excluded.begin(), m_Excluded.end(), geom) != m_Excluded.end())
+            continue;
+        geom->SetStatic(true);
+        OctreeEntry* entry = new OctreeEntry;
+        entry->object = geom;
+        m_Entries.push_back(entry);
+    }
+    // Whatever moves, and everything below a top-level node that was not
+    // entered, leaves the tree again.
+    for (GeomObject* bone : bones)
+        bone->MakeDynamic();
+    for (Object* top : m_pScene->GetRoot()->GetChildren())
+        if (!top->IsStatic())
+            top->MakeDynamic();
+}
+
+void COctreeManager::UpdateBounds(OctreeEntry* entry)
+{
+    GeomObject* geom = entry->object;
+    if (geom->GetMeshCount() == 0)
+    {
+        g_Log.Printf("Error while updating bounding points for static object %s, object doesn't contain meshes.\n",
+                     geom->GetName().c_str());
+        entry->max = entry->min = D3DXVECTOR3(0, 0, 0);
+        return;
+    }
+    entry->max = geom->GetBoundingBoxMax();
+    entry->min = geom->GetBoundingBoxMin();
+}
+
+void COctreeManager::Build(int type, int levels)
+{
+    for (OctreeEntry* e : m_Entries)
+        e->object->SetCulled(false);
+    ClearEntries();
+    CollectStaticObjects();
+    BuildTree(type, levels);
+}
+
+void COctreeManager::BuildTree(int type, int levels)
+{
+    for (OctreeEntry* e : m_Entries)
+        UpdateBounds(e);
+    m_pRoot->Build(m_Entries, type, nullptr, levels);
+}
+
+void COctreeManager::Cull(const Frustum& frustum)
+{
+    if (m_Entries.empty() || !m_bEnabled)
+        return;
+    for (OctreeEntry* e : m_Entries)
+        e->culled = false;
+    m_pRoot->Cull(frustum);
+    for (OctreeEntry* e : m_Entries)
+        e->object->SetCulled(e->culled);
+}
+
+void COctreeManager::RemoveStaticObject(GeomObject* object)
+{
+    const auto it = std::find_if(m_Entries.begin(), m_Entries.end(),
+                                 [object](const OctreeEntry* e) { return e->object == object; });
+    if (it == m_Entries.end())
+        return;
+    OctreeEntry* entry = *it;
+    m_pRoot->RemoveEntry(entry);
+    m_Entries.erase(it);
+    delete entry;
+    object->SetCulled(false);
+}

@@ -113,10 +113,10 @@ float Fbm(float x, float y, uint32_t seed, int octaves, int period)
     return sum / norm;
 }
 
-float Cells(float x, float y, uint32_t seed, int period)
+static void NearestTwo(float x, float y, uint32_t seed, int period, float& best, float& second)
 {
     const int ix = int(std::floor(x)), iy = int(std::floor(y));
-    float best = 9;
+    best = second = 9;
     for (int dy = -1; dy <= 1; ++dy)
         for (int dx = -1; dx <= 1; ++dx)
         {
@@ -125,9 +125,27 @@ float Cells(float x, float y, uint32_t seed, int period)
             const float px = cx + HashUnit(wx, wy, seed), py = cy + HashUnit(wx, wy, seed + 7);
             const float d = std::sqrt((px - x) * (px - x) + (py - y) * (py - y));
             if (d < best)
+            {
+                second = best;
                 best = d;
+            }
+            else if (d < second)
+                second = d;
         }
+}
+
+float Cells(float x, float y, uint32_t seed, int period)
+{
+    float best, second;
+    NearestTwo(x, y, seed, period, best, second);
     return best;
+}
+
+float CellEdge(float x, float y, uint32_t seed, int period)
+{
+    float best, second;
+    NearestTwo(x, y, seed, period, best, second);
+    return second - best;
 }
 
 static void AppendBytes(void* context, void* data, int size)

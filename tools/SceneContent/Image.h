@@ -72,6 +72,9 @@ float LatticeNoise(float x, float y, uint32_t seed, int period = 0);
 float Fbm(float x, float y, uint32_t seed, int octaves, int period = 0);
 // Cellular distance to the nearest of jittered points, tiled with `period`.
 float Cells(float x, float y, uint32_t seed, int period);
+// The gap between the nearest and second-nearest of those points: 0 on the
+// borders between cells (cracks, mortar).
+float CellEdge(float x, float y, uint32_t seed, int period);
 
 Bytes EncodeJpeg(const CImage& image, int quality = 88);
 Bytes EncodeTga(const CImage& image); // 32-bit with alpha, top-left origin

@@ -1056,11 +1056,7 @@ void CLandscape::Cameras(LandscapeOutput& out)
         const Vec3 look1 = m_World.TrackAt(d - 2500).p + V3(0, 0, 150);
         const std::string name = Fmt("Camera_L_D_%02i_%02i", i / 4 + 1, i + 1);
         camera(name, eye, eye + V3(0, 0, 80), look, look1);
-        const float start = d - 12000, end = d + 2500;
-        if (start >= 0 && end <= L)
-            AddCameraArea(out.tuning, name, start, end, 12, 1);
-        else
-            AddCameraArea(out.tuning, name, std::max(start, 0.0f), std::min(end, L), 12, 1);
+        AddCameraArea(out.tuning, name, std::max(d - 12000, 0.0f), std::min(d + 2500, L), 12, 1);
     }
     // Tracking cameras all round the loop, a little way off the line.
     const int tracking = 32;

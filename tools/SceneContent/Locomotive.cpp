@@ -523,13 +523,7 @@ void CLocomotive::Cameras(std::vector<std::string>& tuning)
             cam.node.keys.push_back(end);
             ArchiveTool::PerspectiveFovLH(cam.projection, 0.8f, 4.0f / 3.0f, 500, 1200000);
             m_Scene.Writer().AddCamera(name, cam);
-            tuning.push_back(TuningLine("RandomCameraController.Cameras." + name + ".Enabled", 1));
-            tuning.push_back(TuningLine("RandomCameraController.Cameras." + name + ".NumEnabledAreas", 1));
-            const std::string a = "RandomCameraController.Cameras." + name + ".EnabledAreas.Area00";
-            tuning.push_back(TuningLine(a + ".StartPosition", 0));
-            tuning.push_back(TuningLine(a + ".EndPosition", -1)); // the whole loop
-            tuning.push_back(TuningLine(a + ".Period", 10 + group));
-            tuning.push_back(TuningLine(a + ".Direction", 0));
+            AddCameraArea(tuning, name, 0, -1, 10.0f + group, 0); // the whole loop, both ways
         }
 }
 

@@ -61,10 +61,10 @@ Rgb SandColour(float u, float v)
 Rgb RockColour(float u, float v)
 {
     const float n = Tiled(u, v, 41, 4, 6);
-    const float cracks = Cells(u * 6, v * 6, 42, 6);
+    const float cracks = CellEdge(u * 6, v * 6, 42, 6) + 0.15f * Tiled(u, v, 45, 16, 2);
     Rgb c = Mix(Hex(0x6E6A66), Hex(0xA49E94), n);
     c = Mix(c, Hex(0x8A7660), Tiled(u, v, 43, 3, 3) * 0.5f);
-    const float edge = SmoothStep(0.0f, 0.12f, cracks);
+    const float edge = SmoothStep(0.04f, 0.14f, cracks);
     return Scale(c, 0.55f + 0.45f * edge + 0.15f * (Tiled(u, v, 44, 32, 2) - 0.5f));
 }
 
@@ -202,9 +202,11 @@ Rgb WaterColour(float u, float v)
 
 Rgb StoneWall(float u, float v)
 {
-    const float c = Cells(u * 8, v * 8, 181, 8);
-    Rgb col = Mix(Hex(0x7A7268), Hex(0xA89E90), LatticeNoise(std::floor(u * 8 + c), std::floor(v * 8), 182));
-    return Scale(col, 0.45f + 0.55f * SmoothStep(0.02f, 0.15f, c));
+    const float edge = CellEdge(u * 8, v * 8, 181, 8);
+    const float c = Cells(u * 8, v * 8, 183, 8);
+    Rgb col = Mix(Hex(0x7A7268), Hex(0xA89E90), Tiled(u, v, 182, 16, 3));
+    col = Scale(col, 0.85f + 0.2f * (1 - c));
+    return Scale(col, 0.45f + 0.55f * SmoothStep(0.02f, 0.1f, edge));
 }
 
 // A card with a branching silhouette: colour in rgb and coverage in alpha.
@@ -221,12 +223,12 @@ CImage PaintFoliageCard(int size, uint32_t seed, bool fir, Rgb dark, Rgb light)
         const float cx = fir ? 0.5f : rng.Range(0.2f, 0.8f);
         const float cy = fir ? 0.06f + t * 0.86f : rng.Range(0.15f, 0.85f);
         const float halfWidth = fir ? 0.06f + 0.4f * t : rng.Range(0.12f, 0.22f);
-        const int splats = fir ? 160 : 120;
+        const int splats = fir ? 320 : 140;
         for (int s = 0; s < splats; ++s)
         {
             const float px = cx + rng.Range(-halfWidth, halfWidth);
             const float py = cy + (fir ? rng.Range(-0.03f, 0.05f) + std::fabs(px - cx) * 0.25f : rng.Range(-0.12f, 0.12f));
-            const float radius = fir ? 0.012f : rng.Range(0.02f, 0.035f);
+            const float radius = fir ? rng.Range(0.012f, 0.022f) : rng.Range(0.02f, 0.035f);
             const int x0 = int((px - radius) * size), x1 = int((px + radius) * size);
             const int y0 = int((py - radius) * size), y1 = int((py + radius) * size);
             for (int y = std::max(1, y0); y <= std::min(size - 2, y1); ++y)

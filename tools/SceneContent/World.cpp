@@ -198,8 +198,8 @@ Rgb CWorld::Light(const Vec3& n, float visibility) const
 {
     const float sun = std::max(0.0f, Dot(n, m_ToSun)) * visibility;
     const float sky = 0.5f + 0.5f * n.z;
-    const Rgb ambient = Scale(MakeRgb(0.50f, 0.56f, 0.68f), 0.55f + 0.25f * sky);
-    const Rgb direct = Scale(MakeRgb(1.0f, 0.92f, 0.78f), sun * 0.85f);
+    const Rgb ambient = Scale(MakeRgb(0.50f, 0.56f, 0.68f), 0.45f + 0.2f * sky);
+    const Rgb direct = Scale(MakeRgb(1.0f, 0.92f, 0.78f), sun * 0.9f);
     return Rgb{ambient.r + direct.r, ambient.g + direct.g, ambient.b + direct.b};
 }
 } // namespace SceneContent

@@ -10,9 +10,9 @@ cd "$ROOT"
 bash scripts/setup.sh || exit 1
 bash scripts/build.sh || exit 1
 
-# The screensaver does not exist yet: the framework's test application
-# stands in for it.
-EXE=$ROOT/build/win/tests/app/TarnholmTestApp.exe
+# The screensaver does not exist yet: the scene viewer stands in for it and
+# shows the test scene.
+EXE=$ROOT/build/win/tests/scene/TarnholmSceneViewer.exe
 OUT=$ROOT/build/run
 RUN_SECONDS=${RUN_SECONDS:-10}
 mkdir -p "$OUT"

@@ -31,6 +31,13 @@ void SetFogStates(const FogParameters& fog);
 // and projection.
 D3DXVECTOR3 ProjectToScreen(const D3DXVECTOR3& point);
 
+// A screen rectangle in pixels drawn through the diffuse effect: textured
+// (modulated by the colour) or, without a texture, in the colour alone as
+// the effect's stages make it.
+void DrawRectangle(const RECT& rect, IDirect3DDevice8* pDevice, IDirect3DBaseTexture8* pTexture, DWORD destBlend,
+                   D3DCOLOR colour);
+void DrawRectangle(D3DCOLOR colour, IDirect3DDevice8* pDevice, IDirect3DBaseTexture8* pTexture, const RECT& rect);
+
 // One textured quad over the whole target; leaves its states set.
 void DrawFullTargetQuad(IDirect3DDevice8* pDevice, UINT width, UINT height, IDirect3DTexture8* pTexture);
 

@@ -125,6 +125,10 @@ public:
 protected:
     void AdvanceAnimation();
     void FireTimedCallbacks(float cur);
+    // Calls every callback whose time the animation passed going from last
+    // to cur (wrapping round when cur < last), within [rangeStart, rangeEnd].
+    static void FireCallbacksBetween(const std::vector<TimedCallback>& callbacks, float last, float cur,
+                                     float rangeStart, float rangeEnd, Object* object);
     void ApplyKeys(float cur);
     void TurnBillboard();
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 class CTimer;
+class RenderToDesktop;
 class CQueryPerformanceTimer;
 class COpenAutomateOptions;
 
@@ -132,6 +133,27 @@ public:
     bool FindDepthStencilFormat(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT target, D3DFORMAT* out);
     DWORD FindModeIndex(DWORD adapter, const D3DDISPLAYMODE& mode);
 
+    // Power management and the screensaver password.
+    void SetupPowerManagement();
+    void SetupPassword();
+    void UpdateMonitorPowerCountdown();
+    void UpdateSuspendCountdown();
+    // A key, a button or a mouse move to a new place: restarts both
+    // countdowns and powers the monitor on. True when the message was activity.
+    bool OnUserActivity(UINT msg, LPARAM lParam);
+    void PowerMonitorOff();
+    // The Windows 9x password check on closing; false when the close waits.
+    bool VerifyPasswordOnClose();
+
+    // Wallpaper mode: the scene drawn into a texture of the desktop's size
+    // and shown behind the desktop icons.
+    HRESULT SetupWallpaper();
+    void CreateOverlayShader();
+    void RenderOverlayPass();
+    HRESULT PresentToDesktop();
+    // The wallpaper's three textures; each step only while the wallpaper runs.
+    HRESULT CreateWallpaperTextures();
+
     void LogSystemInfo();
     void LogAdapterInfo(D3DADAPTER_IDENTIFIER8 identifier);
     void LogDeviceCaps();
@@ -171,6 +193,24 @@ protected:
     HANDLE m_hMonitorPowerTimerStartEvent = nullptr;
     HANDLE m_hMonitorPowerTimerRestartEvent = nullptr;
     HANDLE m_hMonitorPowerOffEvent = nullptr;
+
+    int m_iMonitorPowerOffTimeout = 0; // seconds, 0: no monitor countdown
+    float m_fMonitorPowerCountdown = 0.0f;
+    bool m_bMonitorPoweredOff = false;
+    void* m_hPowerNotify = nullptr; // wallpaper mode's power-setting notification
+    HANDLE m_hMonitorDevice = INVALID_HANDLE_VALUE; // wallpaper mode's "\\.\LCD"
+    bool m_bMonitorOn = true;
+    int m_iSuspendTimeout = 0; // seconds, 0: no suspend countdown
+    float m_fSuspendCountdown = 0.0f;
+    HMODULE m_hPasswordModule = nullptr;
+    BOOL(WINAPI* m_pVerifyScreenSavePwd)(HWND) = nullptr;
+
+    IDirect3DTexture8* m_pWallpaperTexture = nullptr; // render target of the desktop's size
+    IDirect3DTexture8* m_pWallpaperLockable = nullptr; // managed copy read back every frame
+    IDirect3DTexture8* m_pOverlayTexture = nullptr;    // render target of the YUV conversion
+    DWORD m_dwOverlayShader = 0;
+    bool m_bColorKeyApplied = false;
+    RenderToDesktop* m_pRenderToDesktop = nullptr;
 
     COpenAutomateOptions* m_pBenchmark = nullptr;
 

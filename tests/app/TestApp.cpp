@@ -13,6 +13,7 @@
 #include "OpenAutomate.h"
 #include "RenderStateManager.h"
 #include "d3dapp.h"
+#include "CloseOnKey.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ const D3DCOLOR kClearColour = 0xFF2060A0;
 const D3DCOLOR kShapeColour = 0xFFF0C020;
 const DWORD kReportFrame = 30;
 
-class CTestApplication : public CD3DApplication
+class CTestApplication : public CCloseOnKey<CD3DApplication>
 {
 public:
     DWORD m_dwWantedWidth = 1024;
@@ -89,19 +90,6 @@ public:
         if (m_dwFrameCount + 1 == kReportFrame)
             g_Log.Printf("Test application: %u frames drawn\n", (unsigned)kReportFrame);
         return S_OK;
-    }
-
-    LRESULT MsgProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) override
-    {
-        // Any key ends the run, as the screensaver does.
-        if (msg == WM_KEYDOWN && m_bReady)
-        {
-            g_Log.Printf("Key pressed, closing\n");
-            m_bActive = FALSE;
-            PostMessageA(hWnd, WM_CLOSE, 0, 0);
-            return 0;
-        }
-        return CD3DApplication::MsgProc(hWnd, msg, wParam, lParam);
     }
 };
 

@@ -2,10 +2,12 @@
 #include <windows.h>
 
 #include "AppClock.h"
+#include "D3DUtils.h"
 #include "DebugDraw.h"
 #include "RenderStateManager.h"
 #include "Log.h"
 #include "OpenAutomate.h"
+#include "PowerSystem.h"
 #include "Timer.h"
 #include "d3dapp.h"
 
@@ -118,6 +120,13 @@ int CD3DApplication::Run()
         }
         else
             Sleep(100);
+
+        if (m_iSuspendTimeout != 0)
+            UpdateSuspendCountdown();
+        if (m_bActive && m_iMonitorPowerOffTimeout != 0)
+            UpdateMonitorPowerCountdown();
+        if (m_bMonitorPoweredOff)
+            GetPowerSystemCalls().Sleep(500);
     }
     if (m_pBenchmark)
     {
@@ -129,6 +138,14 @@ int CD3DApplication::Run()
 
 bool CD3DApplication::CanRender()
 {
+    if (m_bWallpaperMode)
+    {
+        // Nobody sees the wallpaper while the monitor is off or a screensaver runs.
+        BOOL saverRunning = FALSE;
+        SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &saverRunning, 0);
+        if (!m_bMonitorOn || saverRunning)
+            return false;
+    }
     static bool s_bStarted = false;
     static float s_LastFrame = 0;
     const float now = AppClock::ApplicationTime();
@@ -159,6 +176,26 @@ HRESULT CD3DApplication::Render3DEnvironment()
 
     if (FAILED(hr = UpdateFrame()))
         return hr;
+    const bool wallpaper = m_bWallpaperMode && m_bWallpaperRunning && m_pWallpaperTexture;
+    if (wallpaper)
+    {
+        IDirect3DSurface8 *level = nullptr, *depth = nullptr;
+        HRESULT set = m_pWallpaperTexture->GetSurfaceLevel(0, &level);
+        if (SUCCEEDED(set))
+        {
+            if (FAILED(m_pd3dDevice->GetDepthStencilSurface(&depth)))
+                depth = nullptr;
+            set = m_pd3dDevice->SetRenderTarget(level, depth);
+            level->Release();
+            if (depth)
+                depth->Release();
+        }
+        if (FAILED(set))
+        {
+            m_bWallpaperRunning = false;
+            g_Log.Printf("Failed to set render target: %s\n", GetErrorString(set).c_str());
+        }
+    }
     if (FAILED(hr = Render()))
         return hr;
     FadeScreen(m_pd3dDevice, (float)m_d3dsdBackBuffer.Width, (float)m_d3dsdBackBuffer.Height, 1.0f - m_fFade);
@@ -189,6 +226,8 @@ HRESULT CD3DApplication::Render3DEnvironment()
     m_pd3dDevice->EndScene();
     if (m_pBenchmark)
         oaDisplayFrame((double)m_pTimer->GetTime());
+    if (wallpaper && m_bWallpaperRunning)
+        return PresentToDesktop();
     m_pd3dDevice->Present(nullptr, nullptr, nullptr, nullptr);
     return S_OK;
 }
@@ -243,8 +282,30 @@ void CD3DApplication::FadeScreen(IDirect3DDevice8* device, float width, float he
 
 LRESULT CD3DApplication::MsgProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    OnUserActivity(msg, lParam);
     switch (msg)
     {
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMQUERYSUSPEND || wParam == PBT_APMRESUMESUSPEND)
+            return TRUE;
+        if (wParam == PBT_POWERSETTINGCHANGE && lParam)
+        {
+            const POWERBROADCAST_SETTING* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
+            if (IsEqualGUID(setting->PowerSetting, GUID_MONITOR_POWER_ON) && setting->DataLength >= 1)
+            {
+                if (setting->Data[0] == 0)
+                {
+                    g_Log.Printf("PBT_POWERSETTINGCHANGE received: Monitor Off\n");
+                    m_bMonitorOn = false;
+                }
+                else if (setting->Data[0] == 1)
+                {
+                    g_Log.Printf("PBT_POWERSETTINGCHANGE received: Monitor On\n");
+                    m_bMonitorOn = true;
+                }
+            }
+        }
+        break;
     case WM_SETCURSOR:
         if (m_bActive && m_bReady && !m_bWindowed)
         {
@@ -258,6 +319,13 @@ LRESULT CD3DApplication::MsgProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lPar
             return 1;
         break;
     case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_MONITORPOWER)
+        {
+            // The next countdown step powers the monitor off our way.
+            g_Log.Printf("SC_MONITORPOWER received.\n");
+            m_fMonitorPowerCountdown = -1.0f;
+            break;
+        }
         if ((wParam == SC_SIZE || wParam == SC_MOVE || wParam == SC_KEYMENU) && !m_bWindowed)
             return 1;
         break;
@@ -271,8 +339,10 @@ LRESULT CD3DApplication::MsgProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lPar
         }
         break;
     case WM_CLOSE:
+        if (!VerifyPasswordOnClose())
+            return 0;
         Cleanup3DEnvironment();
-        SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, FALSE, nullptr, 0);
+        GetPowerSystemCalls().SystemParametersInfo(SPI_SETSCREENSAVERRUNNING, FALSE, nullptr, 0);
         DestroyWindow(hWnd);
         PostQuitMessage(0);
         return 0;
@@ -289,8 +359,21 @@ HRESULT CD3DApplication::Cleanup3DEnvironment()
     {
         InvalidateDeviceObjects();
         DeleteDeviceObjects();
+        for (IDirect3DTexture8** t : {&m_pWallpaperTexture, &m_pWallpaperLockable, &m_pOverlayTexture})
+            if (*t)
+            {
+                (*t)->Release();
+                *t = nullptr;
+            }
+        if (m_dwOverlayShader)
+            m_pd3dDevice->DeletePixelShader(m_dwOverlayShader);
+        m_dwOverlayShader = 0;
         ReleaseInterfaces();
     }
+    if (m_hPasswordModule)
+        GetPowerSystemCalls().FreeLibrary(m_hPasswordModule);
+    m_hPasswordModule = nullptr;
+    m_pVerifyScreenSavePwd = nullptr;
     g_Log.Printf("FinalCleanup\n");
     return FinalCleanup();
 }

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "CpuFrequency.h"
+#include "DirectDrawIds.h"
 #include "Log.h"
 #include "d3dapp.h"
 
@@ -53,7 +54,7 @@ const char* GetFormatName(D3DFORMAT format)
 DWORD GetTotalVideoMemory()
 {
     IDirectDraw7* dd = nullptr;
-    if (FAILED(DirectDrawCreateEx(nullptr, (void**)&dd, IID_IDirectDraw7, nullptr)) || !dd)
+    if (FAILED(DirectDrawCreateEx(nullptr, (void**)&dd, kIID_IDirectDraw7, nullptr)) || !dd)
         return 0;
     DDSCAPS2 caps;
     std::memset(&caps, 0, sizeof(caps));

@@ -9,6 +9,8 @@
 #include "RenderStateManager.h"
 #include "Log.h"
 #include "OpenAutomate.h"
+#include "PowerSystem.h"
+#include "RenderToDesktop.h"
 #include "Timer.h"
 #include "d3dx8err.h"
 
@@ -64,6 +66,21 @@ CD3DApplication::~CD3DApplication()
             CloseHandle(*h);
             *h = nullptr;
         }
+    if (m_hPowerNotify)
+    {
+        typedef BOOL(WINAPI * UnregisterFn)(HPOWERNOTIFY);
+        HMODULE user32 = GetModuleHandleA("user32.dll");
+        if (UnregisterFn unregister = user32 ? reinterpret_cast<UnregisterFn>(reinterpret_cast<void (*)()>(
+                                                   GetProcAddress(user32, "UnregisterPowerSettingNotification")))
+                                             : nullptr)
+            unregister(static_cast<HPOWERNOTIFY>(m_hPowerNotify));
+        m_hPowerNotify = nullptr;
+    }
+    if (m_hMonitorDevice != INVALID_HANDLE_VALUE)
+        CloseHandle(m_hMonitorDevice);
+    m_hMonitorDevice = INVALID_HANDLE_VALUE;
+    delete m_pRenderToDesktop;
+    m_pRenderToDesktop = nullptr;
     delete m_pOwnClock;
     m_pOwnClock = nullptr;
     DeleteGlobalTimer(m_pTimer);
@@ -182,8 +199,8 @@ HRESULT CD3DApplication::Create(HINSTANCE hInstance)
             FatalError(901);
     }
 
-    // Power management and the screensaver password come with their own
-    // module; nothing to set up here yet.
+    SetupPowerManagement();
+    SetupPassword();
 
     AppClock::Start();
     m_bReady = TRUE;
@@ -323,8 +340,13 @@ HRESULT CD3DApplication::Initialize3DEnvironment()
         backBuffer->Release();
     }
 
-    // The wallpaper presentation and the device cursor are not part of this
-    // build: nothing turns on wallpaper mode or the full-screen cursor.
+    if (m_bWallpaperMode && m_bWallpaperRunning && FAILED(SetupWallpaper()))
+    {
+        MessageBoxA(nullptr, "Failed to setup wallpaper", "Error", MB_ICONERROR);
+        ExitProcess(0);
+    }
+    // The device cursor is not part of this build: nothing turns on the
+    // full-screen cursor.
 
     hr = InitDeviceObjects();
     m_pTimer->SetTime(0);

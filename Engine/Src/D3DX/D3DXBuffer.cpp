@@ -5,7 +5,10 @@
 #include <new>
 #include <vector>
 
-const IID IID_ID3DXBuffer = {0x932e6a7e, 0xc68e, 0x45dd, {0xa7, 0xbf, 0x53, 0xd1, 0x9c, 0x86, 0xdb, 0x1f}};
+// The identifier again, privately: the public IID_ID3DXBuffer lives in an
+// object of its own, so that a program that also links the platform's
+// dxguid library (which carries it too) does not get it twice.
+static const IID s_IidBuffer = {0x932e6a7e, 0xc68e, 0x45dd, {0xa7, 0xbf, 0x53, 0xd1, 0x9c, 0x86, 0xdb, 0x1f}};
 
 namespace
 {
@@ -21,7 +24,7 @@ public:
     {
         if (!ppv)
             return E_POINTER;
-        if (memcmp(&riid, &s_IidUnknown, sizeof(IID)) == 0 || memcmp(&riid, &IID_ID3DXBuffer, sizeof(IID)) == 0)
+        if (memcmp(&riid, &s_IidUnknown, sizeof(IID)) == 0 || memcmp(&riid, &s_IidBuffer, sizeof(IID)) == 0)
         {
             AddRef();
             *ppv = static_cast<ID3DXBuffer*>(this);

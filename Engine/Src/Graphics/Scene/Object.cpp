@@ -241,23 +241,27 @@ void Object::AdvanceAnimation()
 
 void Object::FireTimedCallbacks(float cur)
 {
-    const float last = m_LastAnimationTime;
-    const float rangeEnd = m_RangeStart + m_Duration;
+    FireCallbacksBetween(m_TimedCallbacks, m_LastAnimationTime, cur, m_RangeStart, m_RangeStart + m_Duration, this);
+    m_LastAnimationTime = cur;
+}
+
+void Object::FireCallbacksBetween(const std::vector<TimedCallback>& callbacks, float last, float cur,
+                                  float rangeStart, float rangeEnd, Object* object)
+{
     // By index: a callback may add callbacks.
-    for (size_t i = 0; i < m_TimedCallbacks.size(); ++i)
+    for (size_t i = 0; i < callbacks.size(); ++i)
     {
-        const float T = m_TimedCallbacks[i].time;
-        if (T < m_RangeStart || T > rangeEnd)
+        const float T = callbacks[i].time;
+        if (T < rangeStart || T > rangeEnd)
             continue;
         const bool forward = last < cur && last < T && T <= cur;
         const bool wrapped = cur < last && (T > last || T <= cur);
         if (forward || wrapped || T == cur)
         {
-            const TimedCallback c = m_TimedCallbacks[i];
-            c.callback(c.argument, this, cur);
+            const TimedCallback c = callbacks[i];
+            c.callback(c.argument, object, cur);
         }
     }
-    m_LastAnimationTime = cur;
 }
 
 void Object::ApplyKeys(float cur)

@@ -178,6 +178,41 @@ TEST(ContentDraw, CamerasShowTheLitLandscapeSkyAndTrain)
         EXPECT_GT(pic.Share(IsSkyBlue), 0.02) << file << ": the sky shows";
         ++index;
     }
+    // Overviews from above the settlements, for a look at the buildings.
+    const struct
+    {
+        const char* name;
+        const char* object;
+        float back, side, height;
+    } overviews[] = {{"Overview_station", "City_vokzal01", 6000, 2500, 2500},
+                     {"Overview_factory", "Factory_building02", 7000, -3000, 3000},
+                     {"Overview_mill", "Mill_tower01", 5000, 3000, 2000},
+                     {"Overview_ore", "Ore_building04", 6000, 2000, 2500},
+                     {"Overview_tunnel", "Dummy_shadow12000_01", 14000, -3000, 8000},
+                     {"Overview_watermill", "Watermill_house01", 5000, 3000, 2000}};
+    for (const auto& o : overviews)
+    {
+        const Object* target = land.FindObject(o.object);
+        ASSERT_NE(nullptr, target) << o.object;
+        const D3DXMATRIX& t = target->GetWorldMatrix();
+        const D3DXVECTOR3 at(t._41, t._42, t._43 + 300);
+        const D3DXVECTOR3 eye(at.x - o.back * 0.7f + o.side * 0.7f, at.y - o.back * 0.7f - o.side * 0.7f, at.z + o.height);
+        D3DXVECTOR3 f = at - eye, up(0, 0, 1), r, u;
+        D3DXVec3Normalize(&f, &f);
+        D3DXVec3Cross(&r, &f, &up);
+        D3DXVec3Normalize(&r, &r);
+        D3DXVec3Cross(&u, &r, &f);
+        Camera camera(o.name);
+        camera.SetFov(0.8f);
+        camera.SetNear(100);
+        camera.SetFar(1200000);
+        const D3DXMATRIX pose(r.x, r.y, r.z, 0, u.x, u.y, u.z, 0, -f.x, -f.y, -f.z, 0, eye.x, eye.y, eye.z, 1);
+        camera.SetLocalMatrix(pose);
+        camera.SetWorldMatrix(pose);
+        PlaceTrain(train, track, NearestPoint(track, t));
+        const Picture pic = Draw(device, land, train, &camera, std::string(o.name) + ".bmp");
+        EXPECT_GT(pic.Distinct(), 2000u) << o.name;
+    }
     const std::string drawLog = g_Log.GetText().substr(logStart);
     EXPECT_EQ(std::string::npos, drawLog.find("Error")) << drawLog.substr(0, 2000);
     RenderStateManager::Instance().SetDevice(nullptr);

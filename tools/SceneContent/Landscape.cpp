@@ -301,9 +301,11 @@ void CLandscape::Horizon()
             {
                 const float a = 2 * kPi * s / sides, t = float(r) / rings;
                 const float wobble = 0.75f + 0.5f * Fbm(std::cos(a) * 2 + 5, std::sin(a) * 2 + t * 3, seed, 4);
-                const float rad = radius * (1 - t) * wobble;
+                // A rounded, uneven massif rather than a cone.
+                const float rad = radius * std::cos(t * kPi / 2) * wobble;
+                const float rise = std::pow(std::sin(t * kPi / 2), 1.6f) * (0.75f + 0.5f * wobble);
                 Vertex v;
-                v.p = at + V3(std::cos(a) * rad, std::sin(a) * rad, height * std::pow(t, 0.8f) * (0.8f + 0.4f * wobble) - 800);
+                v.p = at + V3(std::cos(a) * rad, std::sin(a) * rad, height * rise - 800);
                 v.u = float(s) / sides * 8;
                 v.v = t * 4;
                 verts.push_back(v);

@@ -124,9 +124,9 @@ Rgb RustColour(float u, float v)
     return Scale(c, 0.75f + 0.35f * Tiled(u, v, 93, 64, 2));
 }
 
-Rgb PaintedMetal(float u, float v, uint32_t base, uint32_t seed)
+Rgb PaintedMetal(float u, float v, uint32_t base, uint32_t seed, float wearFrom = 0.62f)
 {
-    const float wear = SmoothStep(0.62f, 0.78f, Tiled(u, v, seed, 8, 5));
+    const float wear = SmoothStep(wearFrom, wearFrom + 0.14f, Tiled(u, v, seed, 8, 5));
     const float rivets = std::fabs(std::fmod(u * 8, 1.0f) - 0.5f) < 0.04f && std::fmod(v * 32, 1.0f) < 0.35f ? 1.0f : 0;
     Rgb c = Scale(Hex(base), 0.85f + 0.2f * Tiled(u, v, seed + 1, 16, 3));
     c = Mix(c, Hex(0x6E4A30), wear * 0.8f);
@@ -135,7 +135,7 @@ Rgb PaintedMetal(float u, float v, uint32_t base, uint32_t seed)
 
 Rgb LocoPaint(float u, float v)
 {
-    Rgb c = PaintedMetal(u, v, 0x1E3A2A, 101);
+    Rgb c = PaintedMetal(u, v, 0x1E3A2A, 101, 0.72f); // kept well by its crew
     const float band = std::fabs(v - 0.5f);
     if (band > 0.44f && band < 0.46f)
         c = Hex(0xC8A040); // lining
@@ -327,7 +327,7 @@ const std::map<std::string, std::function<CImage()>>& Painters()
         {"Rust_metal", [] { return Paint(256, RustColour); }},
         {"Paint_green", [] { return Paint(128, [](float u, float v) { return PaintedMetal(u, v, 0x3E5A3A, 211); }); }},
         {"Paint_red", [] { return Paint(128, [](float u, float v) { return PaintedMetal(u, v, 0x7A2A22, 221); }); }},
-        {"Paint_black", [] { return Paint(128, [](float u, float v) { return PaintedMetal(u, v, 0x222222, 231); }); }},
+        {"Paint_black", [] { return Paint(128, [](float u, float v) { return PaintedMetal(u, v, 0x222222, 231, 0.7f); }); }},
         {"Loco_paint", [] { return Paint(256, LocoPaint); }},
         {"Brass", [] { return Paint(128, BrassColour); }},
         {"Wall_windows", [] { return Paint(256, WallWindows); }},

@@ -150,10 +150,9 @@ float CWorld::RawHeight(float x, float y) const
     const Vec3 rel = V3(x - m_RiverPoint.x, y - m_RiverPoint.y, 0);
     const float along = Dot(rel, m_RiverDir);
     const float across = std::fabs(rel.x * m_RiverDir.y - rel.y * m_RiverDir.x);
-    const float reach = SmoothStep(60000, 40000, std::fabs(along));
-    const float riverBed = -1700 + 1500 * SmoothStep(1200, 6500, across);
-    if (reach > 0)
-        h = h + (std::min(h, riverBed) - h) * reach;
+    const float carve = SmoothStep(60000, 40000, std::fabs(along)) * SmoothStep(7000, 1200, across);
+    if (carve > 0)
+        h = h + (std::min(h, -1700.0f) - h) * carve;
     return h;
 }
 

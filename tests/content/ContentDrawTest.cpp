@@ -213,6 +213,33 @@ TEST(ContentDraw, CamerasShowTheLitLandscapeSkyAndTrain)
         const Picture pic = Draw(device, land, train, &camera, std::string(o.name) + ".bmp");
         EXPECT_GT(pic.Distinct(), 2000u) << o.name;
     }
+    // The clock on its own: the dial with the hands in the middle of the picture.
+    {
+        Camera* camera = clock.FindCamera("Camera01");
+        ASSERT_NE(nullptr, camera);
+        camera->SetAspect(float(kWidth) / kHeight);
+        clock.SetActiveCamera(camera);
+        IDirect3DDevice8* d = device.Get();
+        d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFFF00FF, 1.0f, 0);
+        d->BeginScene();
+        RenderStateManager::Instance().PushStates();
+        clock.Render();
+        RenderStateManager::Instance().PopStates();
+        d->EndScene();
+        const std::vector<uint8_t> bmp = MakeBitmap24(kWidth, kHeight, [&](uint32_t x, uint32_t y) {
+            return device.ReadPixel(x, y) & 0xFFFFFF;
+        });
+        if (FILE* f = std::fopen("Clock.bmp", "wb"))
+        {
+            std::fwrite(bmp.data(), 1, bmp.size(), f);
+            std::fclose(f);
+        }
+        // The hands, dark, start at the centre; the dial around them is light.
+        const uint32_t centre = device.ReadPixel(kWidth / 2, kHeight / 2) & 0xFFFFFF;
+        const uint32_t dial = device.ReadPixel(kWidth / 2 + 60, kHeight / 2 + 60) & 0xFFFFFF;
+        EXPECT_LT(centre & 0xFF, 0x60u) << std::hex << centre;
+        EXPECT_GT(dial & 0xFF, 0xA0u) << std::hex << dial;
+    }
     const std::string drawLog = g_Log.GetText().substr(logStart);
     EXPECT_EQ(std::string::npos, drawLog.find("Error")) << drawLog.substr(0, 2000);
     RenderStateManager::Instance().SetDevice(nullptr);

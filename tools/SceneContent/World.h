@@ -8,6 +8,9 @@
 
 namespace SceneContent
 {
+// The seed of the shipped content.
+constexpr uint32_t kContentSeed = 20070709;
+
 struct TrackPoint
 {
     Vec3 p;       // on the track centre line, z = 0

@@ -49,7 +49,7 @@ int main(int argc, char** argv)
     const auto start = std::chrono::steady_clock::now();
     try
     {
-        const CWorld world(20070709);
+        const CWorld world(kContentSeed);
         std::vector<std::string> tuning;
 
         ArchiveTool::CArchiveWriter land;

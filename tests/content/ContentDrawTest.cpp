@@ -95,6 +95,17 @@ struct Picture
     }
 };
 
+void SavePicture(const TestDevice& device, const std::string& file)
+{
+    const std::vector<uint8_t> bmp =
+        MakeBitmap24(kWidth, kHeight, [&](uint32_t x, uint32_t y) { return device.ReadPixel(x, y) & 0xFFFFFF; });
+    if (FILE* f = std::fopen(file.c_str(), "wb"))
+    {
+        std::fwrite(bmp.data(), 1, bmp.size(), f);
+        std::fclose(f);
+    }
+}
+
 Picture Draw(const TestDevice& device, Scene& land, Scene& train, Camera* camera, const std::string& file)
 {
     IDirect3DDevice8* d = device.Get();
@@ -112,14 +123,7 @@ Picture Draw(const TestDevice& device, Scene& land, Scene& train, Camera* camera
     for (UINT y = 0; y < kHeight; ++y)
         for (UINT x = 0; x < kWidth; ++x)
             pic.pixels.push_back(device.ReadPixel(x, y) & 0xFFFFFF);
-    const std::vector<uint8_t> bmp = MakeBitmap24(kWidth, kHeight, [&](uint32_t x, uint32_t y) {
-        return pic.pixels[y * kWidth + x];
-    });
-    if (FILE* f = std::fopen(file.c_str(), "wb"))
-    {
-        std::fwrite(bmp.data(), 1, bmp.size(), f);
-        std::fclose(f);
-    }
+    SavePicture(device, file);
     return pic;
 }
 
@@ -219,21 +223,8 @@ TEST(ContentDraw, CamerasShowTheLitLandscapeSkyAndTrain)
         ASSERT_NE(nullptr, camera);
         camera->SetAspect(float(kWidth) / kHeight);
         clock.SetActiveCamera(camera);
-        IDirect3DDevice8* d = device.Get();
-        d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFFF00FF, 1.0f, 0);
-        d->BeginScene();
-        RenderStateManager::Instance().PushStates();
-        clock.Render();
-        RenderStateManager::Instance().PopStates();
-        d->EndScene();
-        const std::vector<uint8_t> bmp = MakeBitmap24(kWidth, kHeight, [&](uint32_t x, uint32_t y) {
-            return device.ReadPixel(x, y) & 0xFFFFFF;
-        });
-        if (FILE* f = std::fopen("Clock.bmp", "wb"))
-        {
-            std::fwrite(bmp.data(), 1, bmp.size(), f);
-            std::fclose(f);
-        }
+        DrawFrame(device.Get(), clock);
+        SavePicture(device, "Clock.bmp");
         // The hands, dark, start at the centre; the dial around them is light.
         const uint32_t centre = device.ReadPixel(kWidth / 2, kHeight / 2) & 0xFFFFFF;
         const uint32_t dial = device.ReadPixel(kWidth / 2 + 60, kHeight / 2 + 60) & 0xFFFFFF;

@@ -544,7 +544,11 @@ void CLandscape::Buildings()
         occ.frames.resize(1);
         CMeshBuilder quad;
         quad.AddQuad(V3(-9000, -100, 0), V3(9000, -100, 0), V3(9000, 2800, 0), V3(-9000, 2800, 0));
-        occ.frames[0].meshes = quad.Build(0x112, kDefaultMaterialName);
+        // Never drawn, but given a plain material so effect choice finds one.
+        MaterialSpec plain;
+        plain.diffuse = "Rock";
+        m_Scene.Material("Mat_Occluder", plain);
+        occ.frames[0].meshes = quad.Build(0x112, "Mat_Occluder");
         m_Scene.ObjectRecord("Occluder01", occ);
     }
 

@@ -42,6 +42,10 @@ fuzz_smoke asm_fuzzer tests/asm/corpus
 fuzz_smoke tuning_fuzzer tests/foundation/fixtures/roundtrip.txt content/values.txt
 fuzz_smoke archive_fuzzer build/host/content/tests/Sample.SSS
 fuzz_smoke image_fuzzer build/host/fuzz-seeds/image
+fuzz_smoke mesh_record_fuzzer build/host/content/TestScene.SSS build/host/content/tests/FaultScene.SSS
+fuzz_smoke effect_xml_fuzzer content/effects/DIFFUSE.XML content/effects/DIFFUSEBUMPSTENCILSHADOW.XML \
+  content/effects/DIFFUSEREFRACTIONBUMP.XML tests/effects/fuzz/regressions
+fuzz_smoke control_effect_fuzzer content/effects/DiffuseEffect.txt
 
 sum() { sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' "$1" | tail -n1; }
 read -r f1 t1 <<<"$(sum build/logs/host-tests.txt)"

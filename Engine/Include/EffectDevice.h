@@ -43,6 +43,9 @@ protected:
     ~IEffectDevice() = default;
 };
 
+// Our vs/ps 1.x assembler with its error text (trailing line breaks cut).
+bool AssembleEffectShader(const std::string& code, std::vector<uint32_t>& tokens, std::string& error);
+
 // The device that effects use: the one set, else in the program the
 // device-state cache and its device (natively null).
 IEffectDevice* GetEffectDevice();

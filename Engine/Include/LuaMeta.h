@@ -52,7 +52,7 @@ typedef std::set<std::string> LuaNameSet;
 class CLuaMetaText
 {
 public:
-    CLuaMetaText();
+    CLuaMetaText() : m_OpenTag("<lua>"), m_CloseTag("</lua>") {}
 
     void Parse();
     // Runs every block with the variables; returns the names read that the

@@ -149,16 +149,3 @@ IDirect3DIndexBuffer8** AppendSharedIndices(uint32_t bytes, const void* data, ui
 void ReleaseAll();
 uint32_t GetSharedIndexBytesUsed();
 } // namespace MeshPools
-
-// Least stand-in for the occlusion manager: no occluders, no frusta.
-class COcclusionManager
-{
-public:
-    void AddOccluder(GeomObject* object) { m_Occluders.push_back(object); }
-    void Update(class Camera*) {}
-    size_t GetActiveFrustumCount() const { return 0; }
-    const std::vector<GeomObject*>& GetOccluders() const { return m_Occluders; }
-
-private:
-    std::vector<GeomObject*> m_Occluders;
-};

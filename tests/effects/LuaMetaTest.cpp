@@ -4,6 +4,7 @@
 #include "EffectXmlLoader.h"
 #include "LogCapture.h"
 #include "MemoryStorage.h"
+#include "FindCases.h"
 #include "MetaEffectLibrary.h"
 #include "RecordingEffectDevice.h"
 
@@ -57,6 +58,9 @@ TEST_F(MetaFixture, OutputReplacesBlocksWithCrLfLines)
                      "<B><lua>print('x\\ny\\r\\nz')</lua></B>"));
     // Globals of one block reach the later ones.
     EXPECT_EQ("7", Expand("<lua>g = 7</lua><lua>print(g)</lua>"));
+    // Exactly the base, table, math, string and os libraries.
+    EXPECT_EQ("true", Expand("<lua>print(tostring(io == nil and package == nil and debug == nil and "
+                             "table ~= nil and math ~= nil and string ~= nil and os ~= nil))</lua>"));
 }
 
 TEST_F(MetaFixture, BadArgumentsFailTheBlockAndKeepWhatItPrinted)
@@ -179,12 +183,7 @@ TEST_F(MetaFixture, LibraryFindsByWholeNamePatternAndKinds)
     storage.files["NOTES.TXT"] = plain("Notes", "");
     LogCapture log;
     EXPECT_EQ(nullptr, library.GetDefault());
-    struct
-    {
-        const char* pattern;
-        std::vector<std::string> kinds;
-        const char* found;
-    } cases[] = {
+    ExpectFinds(library, {
         {"Basic.*", {"Diffuse"}, "BasicDiffuse"},
         {"Basic.*", {"Bump", "Diffuse"}, "BasicDiffuseBumpOmni"},
         {"Diffuse.*", {"Diffuse", "Bump"}, "DiffuseBumpStencil"},
@@ -192,12 +191,7 @@ TEST_F(MetaFixture, LibraryFindsByWholeNamePatternAndKinds)
         {"Basic", {"Diffuse"}, nullptr},
         {"Notes", {}, nullptr},
         {"(", {"Diffuse"}, nullptr},
-    };
-    for (const auto& c : cases)
-    {
-        Effect* e = library.Find(c.pattern, c.kinds);
-        EXPECT_EQ(c.found ? c.found : "", e ? e->GetName() : "") << c.pattern;
-    }
+    });
     SetEffectDevice(nullptr);
     ASSERT_NE(nullptr, library.GetDefault());
     EXPECT_EQ("DIFFUSE.XML", library.GetDefault()->GetFileName());

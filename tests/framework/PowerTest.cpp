@@ -19,6 +19,7 @@ class PowerApp : public CD3DApplication
 {
 public:
     using CD3DApplication::m_bActive;
+    using CD3DApplication::m_bMonitorOn;
     using CD3DApplication::m_bMonitorPoweredOff;
     using CD3DApplication::m_fMonitorPowerCountdown;
     using CD3DApplication::m_fSuspendCountdown;
@@ -36,6 +37,7 @@ struct FakeSystem
     static int suspends, systemPowerStates, monitorBroadcasts, verifyCalls, verifyFailures;
     static std::vector<DWORD> sleeps;
     static int powerOffTimeout;
+    static int quitAfterSleeps; // 0: never
     static ULONG idleTimeoutAc;
     static DWORD platform;
 
@@ -45,6 +47,7 @@ struct FakeSystem
         suspends = systemPowerStates = monitorBroadcasts = verifyCalls = verifyFailures = 0;
         sleeps.clear();
         powerOffTimeout = 0;
+        quitAfterSleeps = 0;
         idleTimeoutAc = 0;
         platform = VER_PLATFORM_WIN32_NT;
     }
@@ -97,6 +100,7 @@ int FakeSystem::suspends, FakeSystem::systemPowerStates, FakeSystem::monitorBroa
     FakeSystem::verifyFailures;
 std::vector<DWORD> FakeSystem::sleeps;
 int FakeSystem::powerOffTimeout;
+int FakeSystem::quitAfterSleeps;
 ULONG FakeSystem::idleTimeoutAc;
 DWORD FakeSystem::platform;
 
@@ -114,7 +118,11 @@ const PowerSystemCalls kFakeCalls = {
         EXPECT_EQ(state, 1);
         ++FakeSystem::monitorBroadcasts;
     },
-    [](DWORD ms) { FakeSystem::sleeps.push_back(ms); },
+    [](DWORD ms) {
+        FakeSystem::sleeps.push_back(ms);
+        if (int(FakeSystem::sleeps.size()) == FakeSystem::quitAfterSleeps)
+            PostQuitMessage(0);
+    },
     [] { return FakeSystem::platform; },
     [](DWORD* value) {
         *value = 1;
@@ -367,6 +375,43 @@ TEST_F(PowerTest, SuspendCountdownSleepsWhileTheMonitorIsOff)
     app.m_bMonitorPoweredOff = true;
     app.UpdateSuspendCountdown();
     EXPECT_EQ(FakeSystem::sleeps, std::vector<DWORD>{500});
+}
+
+TEST_F(PowerTest, TheLoopPowersOffAndThenSleepsBeforeAndAfterTheSuspendCountdown)
+{
+    PowerApp& app = App(30, 600);
+    app.m_fMonitorPowerCountdown = -1.0f;
+    FakeSystem::quitAfterSleeps = 2;
+    app.Run();
+    EXPECT_TRUE(app.m_bMonitorPoweredOff);
+    EXPECT_EQ(FakeSystem::monitorBroadcasts, 1);
+    // First pass: the monitor goes off, then the pass ends with a sleep; the
+    // second pass sleeps before its suspend step and again at its end.
+    EXPECT_EQ(FakeSystem::sleeps, (std::vector<DWORD>{500, 500, 500}));
+    EXPECT_EQ(app.m_iSuspendTimeout, 600);
+}
+
+TEST_F(PowerTest, PowerBroadcastsKeepTheMonitorStateAndAllowSuspend)
+{
+    PowerApp& app = App();
+    EXPECT_EQ(app.MsgProc(m_hWnd, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0), TRUE);
+    EXPECT_EQ(app.MsgProc(m_hWnd, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0), TRUE);
+    struct
+    {
+        POWERBROADCAST_SETTING setting;
+        BYTE more[4];
+    } message = {};
+    message.setting.PowerSetting = GUID_MONITOR_POWER_ON;
+    message.setting.DataLength = 4;
+    for (BYTE state : {0, 1, 0})
+    {
+        message.setting.Data[0] = state;
+        app.MsgProc(m_hWnd, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&message));
+        EXPECT_EQ(app.m_bMonitorOn, state == 1);
+    }
+    const std::string log = NewLog();
+    EXPECT_NE(log.find("PBT_POWERSETTINGCHANGE received: Monitor Off\n"), std::string::npos);
+    EXPECT_NE(log.find("PBT_POWERSETTINGCHANGE received: Monitor On\n"), std::string::npos);
 }
 
 TEST_F(PowerTest, SetUpReadsTheSystemsTimeoutsAndTheManagersEvents)

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "Bitmap24.h"
 #include "Camera.h"
 #include "DebugDraw.h"
 #include "GeomObject.h"
@@ -42,17 +41,6 @@ Rgb At(const TestDevice& device, float x, float y, float z)
 }
 
 std::string Show(const Rgb& c) { return std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b); }
-
-void SavePicture(const TestDevice& device, const char* path)
-{
-    const std::vector<uint8_t> bytes =
-        MakeBitmap24(kSize, kSize, [&](uint32_t x, uint32_t y) { return device.ReadPixel(x, y); });
-    if (FILE* f = std::fopen(path, "wb"))
-    {
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
-}
 
 bool IsGreen(const Rgb& c) { return c.g > 100 && c.g > 2 * c.r && c.g > 2 * c.b; }
 } // namespace
@@ -91,7 +79,7 @@ TEST(SceneDraw, TestSceneLoadsDrawsAndLeavesNoDeviceObjects)
     flag->PlayMorphAnimation(0, 1000, 1);
     flag->GetMorphTimer().SetTime(0);
     DrawFrame(d3d, *scene);
-    SavePicture(device, "scene_draw.bmp");
+    SavePicture(device, kSize, "scene_draw.bmp");
 
     // The camera and the light come from the archive.
     D3DLIGHT8 light;
@@ -134,7 +122,7 @@ TEST(SceneDraw, TestSceneLoadsDrawsAndLeavesNoDeviceObjects)
     EXPECT_FALSE(IsGreen(At(device, -3, 4.25f, 0)));
     flag->GetMorphTimer().SetTime(2.0f);
     DrawFrame(d3d, *scene);
-    SavePicture(device, "scene_draw_morphed.bmp");
+    SavePicture(device, kSize, "scene_draw_morphed.bmp");
     EXPECT_FALSE(IsGreen(At(device, -3, 2, 0)));
     EXPECT_TRUE(IsGreen(At(device, -3, 4.25f, 0))) << Show(At(device, -3, 4.25f, 0));
     EXPECT_EQ(1, halfway); // passed on the way to the end

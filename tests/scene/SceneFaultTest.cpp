@@ -147,6 +147,24 @@ TEST(SceneFaults, FaultyRecordsAreLoggedAndDroppedAndNothingLeaks)
     EXPECT_EQ(0xFF0000, cubeFaceX("Sky6"));
     EXPECT_EQ(0x00FF00, cubeFaceX("Sky7"));
 
+    // Lookups by whole-name patterns, case and all.
+    int lamps = 0;
+    scene->ForEachObjectMatching("Lamp[1-3]", [](Object*, void* n) { ++*static_cast<int*>(n); }, &lamps);
+    EXPECT_EQ(3, lamps);
+    scene->AddSmoothNormalPattern("Sky.*");
+    EXPECT_TRUE(scene->MatchesSmoothNormalPattern("Sky5"));
+    EXPECT_FALSE(scene->MatchesSmoothNormalPattern("sky5"));
+    EXPECT_FALSE(scene->MatchesSmoothNormalPattern("BigSky"));
+
+    // A removed object is neither found nor drawn, and stays the scene's.
+    const size_t opaque = scene->GetOpaqueList().size();
+    Object* removed = scene->FindObject("Odd");
+    scene->RemoveObject(removed);
+    EXPECT_EQ(nullptr, scene->FindObject("Odd"));
+    EXPECT_EQ(opaque - 1, scene->GetOpaqueList().size());
+    scene->RegisterObject(removed);
+    EXPECT_EQ(opaque, scene->GetOpaqueList().size());
+
     // Clones have maps of their own and choose the same effect.
     std::unique_ptr<MeshMaterial> clone(MeshMaterial::Clone(*scene->FindMaterial("Omni"), "Omni2"));
     EXPECT_EQ("Omni2", clone->GetName());

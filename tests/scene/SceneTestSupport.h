@@ -1,7 +1,11 @@
 #pragma once
 // What the scene tests share: a device with the state cache on it, a frame
 // drawn, and the device's reference count before and after.
+#include <cstdio>
 #include <string>
+#include <vector>
+
+#include "Bitmap24.h"
 
 #include "Camera.h"
 #include "Log.h"
@@ -9,6 +13,18 @@
 #include "RenderStateManager.h"
 #include "Scene.h"
 #include "TestDevice.h"
+
+// The back buffer as a 24-bit BMP, to look at.
+inline void SavePicture(const TestDevice& device, UINT size, const char* path)
+{
+    const std::vector<uint8_t> bytes =
+        MakeBitmap24(size, size, [&](uint32_t x, uint32_t y) { return device.ReadPixel(x, y); });
+    if (FILE* f = std::fopen(path, "wb"))
+    {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+}
 
 inline ULONG DeviceRefs(IDirect3DDevice8* device)
 {

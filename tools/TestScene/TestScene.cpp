@@ -93,8 +93,9 @@ uint32_t Blue(uint32_t, uint32_t, uint32_t, uint32_t) { return 0x2850FF; }
 uint32_t Red(uint32_t, uint32_t, uint32_t, uint32_t) { return 0xFF2828; }
 uint32_t Green(uint32_t, uint32_t, uint32_t, uint32_t) { return 0x28DC28; }
 uint32_t HalfGray(uint32_t, uint32_t, uint32_t, uint32_t) { return 0x808080; }
-// Light map: bright above the middle, dim below.
-uint32_t LightBands(uint32_t, uint32_t y, uint32_t, uint32_t h) { return y < h / 2 ? 0xFFFFFF : 0x606060; }
+// Light map: bright above the middle, dim below (light maps are drawn
+// doubled, so 0x80 is full light).
+uint32_t LightBands(uint32_t, uint32_t y, uint32_t, uint32_t h) { return y < h / 2 ? 0x909090 : 0x404040; }
 // Fence: cut away on the left half, yellow on the right.
 uint32_t FenceMask(uint32_t x, uint32_t, uint32_t w, uint32_t) { return x < w / 2 ? 0x000000 : 0xFFFF00; }
 // Gate mask: kept above the middle, cut below.

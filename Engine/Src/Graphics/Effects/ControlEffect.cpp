@@ -4,6 +4,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "DiffuseEffectText.h"
 #include "EffectDevice.h"
 #include "Log.h"
 
@@ -440,41 +441,7 @@ DiffuseClass& Diffuse()
 }
 } // namespace
 
-const char* CDiffuseEffect::GetText()
-{
-    return "tech t0\n{\n\tpass p0\n\t{\n"
-           "\t\tTextureFactor=<ATF>;\n"
-           "\t\tColorOp[0]=Modulate;\tColorArg1[0]=Texture;\tColorArg2[0]=Diffuse;\n"
-           "\t\tAlphaOp[0]=Modulate;\tAlphaArg1[0]=Texture;\tAlphaArg2[0]=TFactor;\n"
-           "\t\tTexture[0]=<Diff>;\tTexCoordIndex[0]=<DTCC>;\n"
-           "\t\tColorOp[1]=Disable;\tAlphaOp[1]=Disable;\tTexture[1]=NULL;\n"
-           "\t}\n}\n"
-           "tech t1\n{\n\tpass p0\n\t{\n"
-           "\t\tColorOp[0]=SelectArg1;\tColorArg1[0]=Texture;\n"
-           "\t\tAlphaOp[0]=SelectArg1;\tAlphaArg1[0]=Texture;\n"
-           "\t\tTexture[0]=<Diff>;\tTexCoordIndex[0]=<DTCC>;\n"
-           "\t\tColorOp[1]=Modulate;\tColorArg1[1]=Diffuse;\tColorArg2[1]=Current;\n"
-           "\t\tAlphaOp[1]=Modulate;\tAlphaArg1[1]=Current;\tAlphaArg2[1]=TFactor;\n"
-           "\t\tTexture[1]=NULL;\n"
-           "\t\tColorOp[2]=Disable;\tAlphaOp[2]=Disable;\n"
-           "\t}\n}\n"
-           "tech t2\n{\n\tpass p0\n\t{\n"
-           "\t\tColorOp[0]=SelectArg1;\tColorArg1[0]=Texture;\n"
-           "\t\tAlphaOp[0]=SelectArg1;\tAlphaArg1[0]=Texture;\n"
-           "\t\tTexture[0]=<Diff>;\tTexCoordIndex[0]=<DTCC>;\n"
-           "\t\tColorOp[1]=Modulate;\tColorArg1[1]=Diffuse;\tColorArg2[1]=Current;\n"
-           "\t\tAlphaOp[1]=SelectArg2;\tAlphaArg2[1]=Current;\n"
-           "\t\tTexture[1]=NULL;\n"
-           "\t\tColorOp[2]=Disable;\tAlphaOp[2]=Disable;\n"
-           "\t}\n}\n"
-           "tech atirage128\n{\n\tpass p0\n\t{\n"
-           "\t\tTextureFactor=<ATF>;\n"
-           "\t\tColorOp[0]=SelectArg1;\tColorArg1[0]=Texture;\n"
-           "\t\tAlphaOp[0]=SelectArg1;\tAlphaArg1[0]=Texture;\n"
-           "\t\tTexture[0]=<Diff>;\tTexCoordIndex[0]=<DTCC>;\n"
-           "\t\tColorOp[1]=Disable;\tAlphaOp[1]=Disable;\tTexture[1]=NULL;\n"
-           "\t}\n}\n";
-}
+const char* CDiffuseEffect::GetText() { return kDiffuseEffectText; }
 
 CDiffuseEffect::CDiffuseEffect(DiffuseMap* map, IEffectDevice* device) : m_pMap(map)
 {

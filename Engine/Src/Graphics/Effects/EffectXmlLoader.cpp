@@ -64,12 +64,23 @@ void EffectXmlLoader::Message(const char* format, ...)
     m_Messages.push_back(buffer);
 }
 
+namespace
+{
+// Effect files are plain ASCII, so they are read byte by byte: TinyXML's
+// UTF-8 path reads a whole multi-byte sequence even when the text ends
+// inside it.
+void ParseDocument(TiXmlDocument& document, const std::string& text)
+{
+    document.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
+}
+} // namespace
+
 bool EffectXmlLoader::Parse(const std::string& text, Effect* effect)
 {
     m_Messages.clear();
     m_pEffect = effect;
     TiXmlDocument document;
-    document.Parse(text.c_str());
+    ParseDocument(document, text);
     if (document.Error())
     {
         // A broken file would otherwise lose whatever follows the error.
@@ -92,7 +103,7 @@ bool EffectXmlLoader::ParseNameBlock(const std::string& text, Effect* effect)
 {
     m_Messages.clear();
     TiXmlDocument document;
-    document.Parse(text.c_str());
+    ParseDocument(document, text);
     for (TiXmlElement* element = document.FirstChildElement(); element; element = element->NextSiblingElement())
         if (Is(element, "Name"))
             effect->SetName(TextOf(element));
@@ -104,7 +115,7 @@ bool EffectXmlLoader::ParseConditionBlock(const std::string& text, Effect* effec
     m_Messages.clear();
     m_pEffect = effect;
     TiXmlDocument document;
-    document.Parse(text.c_str());
+    ParseDocument(document, text);
     for (TiXmlElement* element = document.FirstChildElement(); element; element = element->NextSiblingElement())
         if (Is(element, "Condition"))
             ReadCondition(element);

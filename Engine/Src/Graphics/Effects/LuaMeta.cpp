@@ -272,8 +272,6 @@ void CLuaEnvironment::Reset()
 
 // ------------------------------------------------------------ meta text
 
-CLuaMetaText::CLuaMetaText() : m_OpenTag("<lua>"), m_CloseTag("</lua>") {}
-
 void CLuaMetaText::SetSourceText(const std::string& text)
 {
     m_SourceText = text;

@@ -1,9 +1,9 @@
 #include "D3DUtils.h"
 
 #include "RenderStateManager.h"
-#include "Storage.h"
 #include "ControlEffect.h"
 #include "EffectDevice.h"
+#include "Storage.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,13 +1,10 @@
 #include "TexMap.h"
 
-#include "Camera.h"
-
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 uint32_t g_MipLevelsA = 1, g_MipLevelsB = 1, g_MipLevelsC = 1;
-Camera* ProjectionMap::s_pProjector = nullptr;
 
 namespace
 {
@@ -179,35 +176,4 @@ bool AlphaFromColorRow(uint32_t format, uint8_t* row, uint32_t width, bool cutOf
         std::memcpy(row + x * (l.bits / 8), &pixel, l.bits / 8);
     }
     return true;
-}
-
-void EnvironmentMap::UpdateTextureMatrix(IDirect3DDevice8* device, uint32_t stage)
-{
-    Map::UpdateTextureMatrix(device, stage);
-    if (!m_pCube)
-        m_TextureMatrix = SphereMapMatrix();
-    else if (g_CurrentCamera)
-        m_TextureMatrix = CubeMapMatrix(g_CurrentCamera->GetView());
-}
-
-IDirect3DBaseTexture8* EnvironmentMap::GetTexture()
-{
-    if (m_pCube)
-        return reinterpret_cast<IDirect3DBaseTexture8*>(m_pCube);
-    return m_Textures.empty() ? nullptr : m_Textures[0];
-}
-
-void ProjectionMap::UpdateTextureMatrix(IDirect3DDevice8* device, uint32_t stage)
-{
-    Map::UpdateTextureMatrix(device, stage);
-    if (!s_pProjector || !g_CurrentCamera)
-        return;
-    g_CurrentCamera->UpdateView();
-    s_pProjector->UpdateView();
-    D3DXMATRIX inverseView;
-    if (!D3DXMatrixInverse(&inverseView, nullptr, &g_CurrentCamera->GetView()))
-        return;
-    const D3DXMATRIX b(0.5f / m_ExtentWidth, 0, 0, 0, 0, -0.5f / m_ExtentHeight, 0, 0, 0, 0, 1, 0,
-                       m_TextureMatrix._31 + 0.5f, m_TextureMatrix._32 + 0.5f, 0, 1);
-    m_TextureMatrix = inverseView * s_pProjector->GetView() * b;
 }

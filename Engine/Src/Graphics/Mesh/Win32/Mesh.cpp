@@ -12,6 +12,7 @@
 #include "GeomObject.h"
 #include "Log.h"
 #include "MeshMaterial.h"
+#include "OcclusionManager.h"
 #include "RenderStateManager.h"
 #include "Scene.h"
 #include "d3dx8mesh.h"

@@ -10,6 +10,7 @@
 #include "Log.h"
 #include "Mesh.h"
 #include "MeshMaterial.h"
+#include "OcclusionManager.h"
 #include "RenderStateManager.h"
 
 namespace

@@ -144,9 +144,13 @@ TEST(ContentDraw, CamerasShowTheLitLandscapeSkyAndTrain)
     const size_t logStart = g_Log.GetText().size();
 
     Scene land(device.Get()), train(device.Get()), clock(device.Get());
+    const DWORD loadStart = GetTickCount();
     ASSERT_TRUE(land.Load(101, "", nullptr));
     ASSERT_TRUE(train.Load(102, "", nullptr));
     ASSERT_TRUE(clock.Load(110, "", nullptr));
+    const DWORD loadMs = GetTickCount() - loadStart;
+    std::printf("The three scenes loaded in %lu ms\n", static_cast<unsigned long>(loadMs));
+    EXPECT_LT(loadMs, 5000u);
     land.GetRoot()->UpdateHierarchy();
     const std::string log = g_Log.GetText().substr(logStart);
     EXPECT_EQ(std::string::npos, log.find("Error")) << log;

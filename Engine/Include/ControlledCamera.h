@@ -104,3 +104,20 @@ protected:
     ControlledCameraState m_States[kControlledCameraStateCount];
     bool m_bLetterKeys = false;
 };
+
+// An orbiting variant: the eye turned about an axis through the target by an
+// angle, looking at the target. The system never makes one.
+class CRoundControlledCamera : public CControlledCamera
+{
+public:
+    void SetOrbit(const D3DXVECTOR3& eye, const D3DXVECTOR3& target, const D3DXVECTOR3& axis, float angle);
+    void UpdateView() override;
+    // Page Down and Delete join the flight keys.
+    bool IsControlKey(int virtualKey) const override;
+
+private:
+    D3DXVECTOR3 m_Eye = D3DXVECTOR3(0, -1, 0);
+    D3DXVECTOR3 m_Target = D3DXVECTOR3(0, 0, 0);
+    D3DXVECTOR3 m_Axis = D3DXVECTOR3(0, 0, 1);
+    float m_Angle = 0;
+};

@@ -73,6 +73,14 @@ public:
     // it, and it needs the triangles' normals filled first.
     void SmoothNormals(std::vector<MeshMenderVertex>& vertices, std::vector<uint32_t>& mapping);
 
+    // Texture wrap repair: where an edge's two s (or t) values both lie in
+    // [0, 1] and differ by more than 0.5, the smaller corner gets a copy of
+    // its vertex with the value plus 1, so the edge no longer runs the long
+    // way across the texture. Copies are appended and `mapping` extended as
+    // in splitting. The system does not run it.
+    void FixTextureWrap(std::vector<MeshMenderVertex>& vertices, std::vector<uint32_t>& indices,
+                        std::vector<uint32_t>& mapping);
+
     // Compares edges by vertex index instead of by position. Every Run
     // resets it.
     void SetAdjacencyByIndex(bool on) { m_bAdjacencyByIndex = on; }

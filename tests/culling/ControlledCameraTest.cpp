@@ -181,3 +181,26 @@ TEST(ControlledCamera, StartsFromTheReferenceCamera)
     EXPECT_NEAR(reference.GetFar(), camera->GetFar(), reference.GetFar() * 1e-3f);
 }
 } // namespace
+
+TEST(RoundControlledCamera, OrbitsTheEyeAboutTheAxisThroughTheTarget)
+{
+    CRoundControlledCamera camera;
+    camera.SetSaveStates(false);
+    const D3DXVECTOR3 target(5, 5, 0);
+    camera.SetOrbit(D3DXVECTOR3(15, 5, 0), target, D3DXVECTOR3(0, 0, 1), D3DX_PI / 2);
+    camera.UpdateView();
+    D3DXVECTOR3 inView, eyeInView;
+    D3DXVec3TransformCoord(&inView, &target, &camera.GetView());
+    EXPECT_NEAR(inView.x, 0, 1e-4f);
+    EXPECT_NEAR(inView.y, 0, 1e-4f);
+    EXPECT_NEAR(inView.z, 10, 1e-4f) << "the target straight ahead at the orbit's radius";
+    const D3DXVECTOR3 turnedEye(5, 15, 0);
+    D3DXVec3TransformCoord(&eyeInView, &turnedEye, &camera.GetView());
+    EXPECT_NEAR(D3DXVec3Length(&eyeInView), 0, 1e-4f) << "the eye turned a quarter about Z";
+
+    EXPECT_TRUE(camera.IsControlKey(34));
+    EXPECT_TRUE(camera.IsControlKey(46));
+    CControlledCamera plain;
+    plain.SetSaveStates(false);
+    EXPECT_FALSE(plain.IsControlKey(34));
+}

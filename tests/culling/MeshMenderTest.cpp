@@ -278,3 +278,40 @@ TEST(MendFitsIndex16, RefusesWhatSixteenBitIndicesCannotName)
     EXPECT_FALSE(MendFitsIndex16({0, 1, 2}, {0, 1}, 10)) << "not whole triangles";
 }
 } // namespace
+
+TEST(MeshMender, TextureWrapRepairCopiesTheLowCornerOfALongEdge)
+{
+    struct Case
+    {
+        const char* what;
+        float s[3], t[3];
+        size_t vertexCount;                  // after the repair
+        float expectS[3], expectT[3];        // of the triangle's corners after it
+    };
+    const Case cases[] = {
+        {"no edge wraps", {0.1f, 0.3f, 0.5f}, {0.5f, 0.5f, 0.5f}, 3, {0.1f, 0.3f, 0.5f}, {0.5f, 0.5f, 0.5f}},
+        {"one edge in s", {0.1f, 0.9f, 0.5f}, {0.5f, 0.5f, 0.5f}, 4, {1.1f, 0.9f, 0.5f}, {0.5f, 0.5f, 0.5f}},
+        {"a copied corner only gains another 1", {0.1f, 0.9f, 0.95f}, {0.1f, 0.1f, 0.9f}, 5,
+         {1.1f, 0.9f, 0.95f}, {1.1f, 1.1f, 0.9f}},
+        {"values outside [0, 1] are left", {-0.2f, 0.9f, 0.5f}, {0.5f, 0.5f, 1.4f}, 3,
+         {-0.2f, 0.9f, 0.5f}, {0.5f, 0.5f, 1.4f}},
+    };
+    for (const Case& c : cases)
+    {
+        std::vector<MeshMenderVertex> vertices;
+        for (int i = 0; i < 3; ++i)
+            vertices.push_back(V(float(i), float(i * i), c.s[i], c.t[i]));
+        std::vector<uint32_t> indices = {0, 1, 2}, mapping;
+        MeshMender().FixTextureWrap(vertices, indices, mapping);
+        ASSERT_EQ(vertices.size(), c.vertexCount) << c.what;
+        ASSERT_EQ(mapping.size(), c.vertexCount) << c.what;
+        for (int i = 0; i < 3; ++i)
+        {
+            const MeshMenderVertex& v = vertices[indices[i]];
+            EXPECT_NEAR(v.s, c.expectS[i], 1e-6f) << c.what << ", corner " << i;
+            EXPECT_NEAR(v.t, c.expectT[i], 1e-6f) << c.what << ", corner " << i;
+            EXPECT_EQ(mapping[indices[i]], uint32_t(i)) << c.what << ": a copy maps to its original";
+            EXPECT_EQ(v.pos, vertices[i].pos) << c.what;
+        }
+    }
+}

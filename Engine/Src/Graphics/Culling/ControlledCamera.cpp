@@ -249,3 +249,40 @@ void CControlledCamera::Step(const ControlledCameraInput& in)
         }
     }
 }
+
+void CRoundControlledCamera::SetOrbit(const D3DXVECTOR3& eye, const D3DXVECTOR3& target, const D3DXVECTOR3& axis,
+                                      float angle)
+{
+    m_Eye = eye;
+    m_Target = target;
+    m_Axis = axis;
+    m_Angle = angle;
+}
+
+void CRoundControlledCamera::UpdateView()
+{
+    D3DXMATRIX turn;
+    D3DXMatrixRotationAxis(&turn, &m_Axis, m_Angle);
+    D3DXVECTOR3 offset, eye;
+    const D3DXVECTOR3 fromTarget = m_Eye - m_Target;
+    D3DXVec3TransformNormal(&offset, &fromTarget, &turn);
+    eye = m_Target + offset;
+
+    // Right, up and look: up follows the axis unless the view runs along it.
+    D3DXVECTOR3 look = m_Target - eye, up, right;
+    D3DXVec3Normalize(&look, &look);
+    D3DXVec3Normalize(&up, &m_Axis);
+    if (std::fabs(D3DXVec3Dot(&up, &look)) > 0.999f)
+        up = std::fabs(look.z) < 0.9f ? D3DXVECTOR3(0, 0, 1) : D3DXVECTOR3(0, 1, 0);
+    D3DXVec3Cross(&right, &up, &look);
+    D3DXVec3Normalize(&right, &right);
+    D3DXVec3Cross(&up, &look, &right);
+    D3DXMatrixLookAtLH(&m_View, &eye, &m_Target, &up);
+    m_Up = up;
+    D3DXMatrixInverse(&m_World, nullptr, &m_View);
+}
+
+bool CRoundControlledCamera::IsControlKey(int key) const
+{
+    return key == 34 || key == 46 || CControlledCamera::IsControlKey(key);
+}

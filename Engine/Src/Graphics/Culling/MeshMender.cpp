@@ -149,6 +149,41 @@ void MeshMender::SmoothNormals(std::vector<MeshMenderVertex>& vertices, std::vec
     m_pVertices = nullptr;
 }
 
+void MeshMender::FixTextureWrap(std::vector<MeshMenderVertex>& vertices, std::vector<uint32_t>& indices,
+                                std::vector<uint32_t>& mapping)
+{
+    // Without an earlier run every vertex stands for itself.
+    for (uint32_t i = uint32_t(mapping.size()); i < vertices.size(); ++i)
+        mapping.push_back(i);
+    const size_t count = indices.size() / 3;
+    for (size_t tri = 0; tri < count; ++tri)
+    {
+        uint32_t* corner = &indices[tri * 3];
+        bool copied[3] = {false, false, false};
+        for (float MeshMenderVertex::*coordinate : {&MeshMenderVertex::s, &MeshMenderVertex::t})
+            for (int edge = 0; edge < 3; ++edge)
+            {
+                const int a = edge, b = (edge + 1) % 3;
+                if (corner[a] >= vertices.size() || corner[b] >= vertices.size())
+                    continue;
+                const float va = vertices[corner[a]].*coordinate, vb = vertices[corner[b]].*coordinate;
+                if (va < 0 || va > 1 || vb < 0 || vb > 1 || std::fabs(va - vb) <= 0.5f)
+                    continue;
+                const int low = va < vb ? a : b;
+                if (!copied[low])
+                {
+                    const uint32_t v = corner[low];
+                    MeshMenderVertex copy = vertices[v];
+                    vertices.push_back(copy);
+                    mapping.push_back(mapping[v]);
+                    corner[low] = uint32_t(vertices.size() - 1);
+                    copied[low] = true;
+                }
+                vertices[corner[low]].*coordinate += 1.0f;
+            }
+    }
+}
+
 void MeshMender::BuildTriangles(const std::vector<MeshMenderVertex>& vertices, const std::vector<uint32_t>& indices,
                                 std::vector<uint32_t>& mapping)
 {

@@ -24,6 +24,7 @@ public:
     using CD3DApplication::m_fMonitorPowerCountdown;
     using CD3DApplication::m_fSuspendCountdown;
     using CD3DApplication::m_hPasswordModule;
+    using CD3DApplication::m_hMonitorPowerOffEvent;
     using CD3DApplication::m_hWnd;
     using CD3DApplication::m_iMonitorPowerOffTimeout;
     using CD3DApplication::m_iSuspendTimeout;
@@ -205,6 +206,14 @@ protected:
         m_App->m_fMonitorPowerCountdown = float(monitorTimeout);
         m_App->m_iSuspendTimeout = suspendTimeout;
         m_App->m_fSuspendCountdown = float(suspendTimeout);
+        // Named events live in the Wine server shared by every test program;
+        // where this test made no power-off event, the application must not
+        // hold one that something else left behind.
+        if (!m_Events[kPowerOff] && m_App->m_hMonitorPowerOffEvent)
+        {
+            CloseHandle(m_App->m_hMonitorPowerOffEvent);
+            m_App->m_hMonitorPowerOffEvent = nullptr;
+        }
         return *m_App;
     }
     void Step(int ms)

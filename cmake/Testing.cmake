@@ -18,6 +18,8 @@ function(tarnholm_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
+  # Shared test helpers (recording devices, a small test device).
+  target_include_directories(${name} PRIVATE ${TARNHOLM_ROOT}/tests/support)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()

@@ -38,6 +38,11 @@ void DrawRectangle(const RECT& rect, IDirect3DDevice8* pDevice, IDirect3DBaseTex
                    D3DCOLOR colour);
 void DrawRectangle(D3DCOLOR colour, IDirect3DDevice8* pDevice, IDirect3DBaseTexture8* pTexture, const RECT& rect);
 
+// Through the cache: stage 0 passes `argument` (D3DTA_DIFFUSE or
+// D3DTA_TEXTURE) as colour and alpha, stages 1 and 2 are off, alpha blending
+// over what is there, no culling, depth or fog. For screen-space quads.
+void SetScreenQuadStates(DWORD argument, BOOL colourVertex);
+
 // One textured quad over the whole target; leaves its states set.
 void DrawFullTargetQuad(IDirect3DDevice8* pDevice, UINT width, UINT height, IDirect3DTexture8* pTexture);
 

@@ -102,6 +102,29 @@ D3DXVECTOR3 ProjectToScreen(const D3DXVECTOR3& point)
     return D3DXVECTOR3((q.x / q.w * 0.5f + 0.5f) * vp.Width, (0.5f - q.y / q.w * 0.5f) * vp.Height, q.z / q.w);
 }
 
+void SetScreenQuadStates(DWORD argument, BOOL colourVertex)
+{
+    RenderStateManager& rsm = RenderStateManager::Instance();
+    rsm.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    rsm.SetTextureStageState(0, D3DTSS_COLORARG1, argument);
+    rsm.SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    rsm.SetTextureStageState(0, D3DTSS_ALPHAARG1, argument);
+    for (DWORD s = 1; s <= 2; ++s)
+    {
+        rsm.SetTextureStageState(s, D3DTSS_COLOROP, D3DTOP_DISABLE);
+        rsm.SetTextureStageState(s, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    }
+    rsm.SetRenderState(D3DRS_ALPHATESTENABLE, 0);
+    rsm.SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    rsm.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    rsm.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    rsm.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    rsm.SetRenderState(D3DRS_ZENABLE, 0);
+    rsm.SetRenderState(D3DRS_ZWRITEENABLE, 0);
+    rsm.SetRenderState(D3DRS_FOGENABLE, 0);
+    rsm.SetRenderState(D3DRS_COLORVERTEX, colourVertex);
+}
+
 void DrawFullTargetQuad(IDirect3DDevice8* pDevice, UINT width, UINT height, IDirect3DTexture8* pTexture)
 {
     if (!pDevice)
@@ -149,25 +172,8 @@ void DrawFullTargetQuad(IDirect3DDevice8* pDevice, UINT width, UINT height, IDir
     pDevice->SetTexture(0, pTexture);
     pDevice->SetTexture(1, nullptr);
     pDevice->SetTexture(2, nullptr);
-    rsm.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    rsm.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    rsm.SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-    rsm.SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    SetScreenQuadStates(D3DTA_TEXTURE, FALSE);
     rsm.SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    for (DWORD s = 1; s <= 2; ++s)
-    {
-        rsm.SetTextureStageState(s, D3DTSS_COLOROP, D3DTOP_DISABLE);
-        rsm.SetTextureStageState(s, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-    }
-    rsm.SetRenderState(D3DRS_ALPHATESTENABLE, 0);
-    rsm.SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
-    rsm.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    rsm.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    rsm.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    rsm.SetRenderState(D3DRS_ZENABLE, 0);
-    rsm.SetRenderState(D3DRS_ZWRITEENABLE, 0);
-    rsm.SetRenderState(D3DRS_FOGENABLE, 0);
-    rsm.SetRenderState(D3DRS_COLORVERTEX, 0);
     rsm.SetRenderState(D3DRS_AMBIENT, 0xFFFFFFFF);
     pDevice->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2);
 }

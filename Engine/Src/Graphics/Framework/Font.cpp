@@ -416,24 +416,7 @@ void DrawRect(int left, int top, int right, int bottom, float r, float g, float 
     device->SetVertexShader(kRectFvf);
     for (DWORD s = 0; s <= 2; ++s)
         device->SetTexture(s, nullptr);
-    rsm.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    rsm.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-    rsm.SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-    rsm.SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
-    for (DWORD s = 1; s <= 2; ++s)
-    {
-        rsm.SetTextureStageState(s, D3DTSS_COLOROP, D3DTOP_DISABLE);
-        rsm.SetTextureStageState(s, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-    }
-    rsm.SetRenderState(D3DRS_ALPHATESTENABLE, 0);
-    rsm.SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
-    rsm.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    rsm.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    rsm.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    rsm.SetRenderState(D3DRS_ZENABLE, 0);
-    rsm.SetRenderState(D3DRS_ZWRITEENABLE, 0);
-    rsm.SetRenderState(D3DRS_FOGENABLE, 0);
-    rsm.SetRenderState(D3DRS_COLORVERTEX, 1);
+    SetScreenQuadStates(D3DTA_DIFFUSE, TRUE);
     device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2);
     rsm.PopStates();
 }

@@ -13,7 +13,7 @@ export DEBIAN_FRONTEND=noninteractive
 PACKAGES=(
   cmake ninja-build pkg-config g++ clang libclang-rt-14-dev dpkg-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-  wine64 xvfb xdotool x11-apps imagemagick libgl1-mesa-dri libglx-mesa0
+  wine wine64 xvfb xdotool x11-apps imagemagick libgl1-mesa-dri libglx-mesa0
   libboost1.81-dev libstb-dev googletest
   liblua5.1-0-dev libtinyxml-dev libogg-dev libvorbis-dev
   libfreetype-dev fonts-dejavu-core
@@ -100,5 +100,19 @@ if [ ! -f build/win/CMakeCache.txt ]; then
   cmake -S . -B build/win "${GEN[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
     -DTARNHOLM_HOST_TOOLS_DIR="$ROOT/build/host" >/dev/null
+fi
+# Every command the build, run and test scripts call must now be on the PATH.
+REQUIRED_COMMANDS=(
+  cmake ninja g++ clang x86_64-w64-mingw32-g++ x86_64-w64-mingw32-windres
+  x86_64-w64-mingw32-dlltool wine wineboot wineserver Xvfb xvfb-run xdotool xwd convert
+  apt-get flock timeout
+)
+absent=()
+for c in "${REQUIRED_COMMANDS[@]}"; do
+  command -v "$c" >/dev/null 2>&1 || absent+=("$c")
+done
+if [ ${#absent[@]} -gt 0 ]; then
+  echo "setup: missing commands after installing: ${absent[*]}" >&2
+  exit 1
 fi
 echo "setup: ready"

@@ -14,6 +14,11 @@ scripts/wine-prefix.sh || exit 1
 
 status=0
 mkdir -p build/logs
+# The host tests and the fuzz targets are built not to recover from a
+# sanitizer finding; these options make every report end its run with a
+# failure as well.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-halt_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 echo "== host tests"
 (cd build/host && ctest -j "$JOBS" --output-on-failure) 2>&1 | tee build/logs/host-tests.txt || status=1
 echo "== Windows tests under Wine"
@@ -39,8 +44,8 @@ fuzz_smoke() { # name seed...
   fi
 }
 fuzz_smoke asm_fuzzer tests/asm/corpus
-fuzz_smoke tuning_fuzzer tests/foundation/fixtures/roundtrip.txt content/values.txt
-fuzz_smoke archive_fuzzer build/host/content/tests/Sample.SSS
+fuzz_smoke tuning_fuzzer tests/foundation/fixtures/roundtrip.txt content/values.txt tests/foundation/fuzz/regressions
+fuzz_smoke archive_fuzzer build/host/content/tests/Sample.SSS build/host/content/Clock.SSS
 fuzz_smoke image_fuzzer build/host/fuzz-seeds/image
 fuzz_smoke mesh_record_fuzzer build/host/content/TestScene.SSS build/host/content/tests/FaultScene.SSS
 fuzz_smoke effect_xml_fuzzer content/effects/DIFFUSE.XML content/effects/DIFFUSEBUMPSTENCILSHADOW.XML \

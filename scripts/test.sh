@@ -37,6 +37,7 @@ fuzz_smoke() { # name seed...
   done
   if cmake --build build/host --target "$name" >"$log" 2>&1 &&
      "build/host/fuzz/$name" -max_total_time=${FUZZ_SECONDS:-10} -timeout=5 -print_final_stats=1 \
+       -artifact_prefix="build/logs/fuzz-$name-" \
        "$corpus" >>"$log" 2>&1; then
     grep -m1 "stat::number_of_executed_units" "$log"
   else

@@ -279,19 +279,27 @@ void Wagon::Place(size_t k, const D3DXMATRIX& heading, const Vec3& point, bool w
     PlaceObject(part.object, m);
 }
 
+Wagon::FrontGroup Wagon::PlaceFrontGroup(const TrackSampler& sample, int direction, float position)
+{
+    FrontGroup g;
+    g.s1 = Sample(sample, 1, direction, position);
+    g.s2 = Sample(sample, 2, direction, position);
+    g.w1 = HeadingMatrix(g.s1, g.s2);
+    g.b0 = Between(0, 1, g.s1, 2, g.s2);
+    Place(0, g.w1, g.b0, true);
+    Place(1, g.w1, g.s1, false);
+    Place(2, g.w1, g.s2, false);
+    return g;
+}
+
 void CSimpleWagon::PlaceOnTrack(const TrackSampler& sample, int direction, float position, float dt, float speed)
 {
     UpdateSway(dt, speed);
     if (m_Parts.size() < 3)
         return; // too few dummies to take the samples from
-    const Vec3 s1 = Sample(sample, 1, direction, position), s2 = Sample(sample, 2, direction, position);
-    const D3DXMATRIX w1 = HeadingMatrix(s1, s2);
-    const Vec3 b0 = Between(0, 1, s1, 2, s2);
-    Place(0, w1, b0, true);
-    Place(1, w1, s1, false);
-    Place(2, w1, s2, false);
+    const FrontGroup front = PlaceFrontGroup(sample, direction, position);
     if (m_Parts.size() == 4)
-        Place(3, w1, b0, false);
+        Place(3, front.w1, front.b0, false);
 }
 
 void CTenderWagon::PlaceOnTrack(const TrackSampler& sample, int direction, float position, float dt, float speed)
@@ -299,16 +307,11 @@ void CTenderWagon::PlaceOnTrack(const TrackSampler& sample, int direction, float
     UpdateSway(dt, speed);
     if (m_Parts.size() < 5)
         return;
-    Vec3 s[5];
-    for (size_t k = 1; k <= 4; ++k)
-        s[k] = Sample(sample, k, direction, position);
-    const D3DXMATRIX w1 = HeadingMatrix(s[1], s[2]);
-    const Vec3 b0 = Between(0, 1, s[1], 2, s[2]);
-    Place(0, w1, b0, true);
-    for (size_t k = 1; k <= 4; ++k)
-        Place(k, w1, s[k], false);
+    const FrontGroup front = PlaceFrontGroup(sample, direction, position);
+    for (size_t k = 3; k <= 4; ++k)
+        Place(k, front.w1, Sample(sample, k, direction, position), false);
     if (m_Parts.size() == 6)
-        Place(5, w1, b0, false);
+        Place(5, front.w1, front.b0, false);
 }
 
 void CLocomotive::PlaceOnTrack(const TrackSampler& sample, int direction, float position, float dt, float speed)
@@ -316,16 +319,11 @@ void CLocomotive::PlaceOnTrack(const TrackSampler& sample, int direction, float 
     UpdateSway(dt, speed);
     if (m_Parts.size() < 6)
         return;
-    const Vec3 s1 = Sample(sample, 1, direction, position), s2 = Sample(sample, 2, direction, position);
+    const FrontGroup front = PlaceFrontGroup(sample, direction, position);
     const Vec3 s4 = Sample(sample, 4, direction, position), s5 = Sample(sample, 5, direction, position);
-    const D3DXMATRIX w1 = HeadingMatrix(s1, s2);
-    const Vec3 b0 = Between(0, 1, s1, 2, s2);
     // The rear group hangs between the body point and the rear sample.
-    const Vec3 b3 = Between(3, 0, b0, 4, s4);
-    const D3DXMATRIX w2 = HeadingMatrix(b0, s4);
-    Place(0, w1, b0, true);
-    Place(1, w1, s1, false);
-    Place(2, w1, s2, false);
+    const Vec3 b3 = Between(3, 0, front.b0, 4, s4);
+    const D3DXMATRIX w2 = HeadingMatrix(front.b0, s4);
     Place(3, w2, b3, true);
     Place(4, w2, s4, false);
     Place(5, w2, s5, false);
@@ -338,24 +336,20 @@ void CLumberWagon::PlaceOnTrack(const TrackSampler& sample, int direction, float
     UpdateSway(dt, speed);
     if (m_Parts.size() < 7)
         return;
-    const Vec3 s1 = Sample(sample, 1, direction, position), s2 = Sample(sample, 2, direction, position);
+    const FrontGroup front = PlaceFrontGroup(sample, direction, position);
     const Vec3 s4 = Sample(sample, 4, direction, position), s5 = Sample(sample, 5, direction, position);
-    const D3DXMATRIX w1 = HeadingMatrix(s1, s2), w2 = HeadingMatrix(s4, s5);
-    const Vec3 b0 = Between(0, 1, s1, 2, s2);
+    const D3DXMATRIX w2 = HeadingMatrix(s4, s5);
     const Vec3 b3 = Between(3, 4, s4, 5, s5);
-    Place(0, w1, b0, true);
-    Place(1, w1, s1, false);
-    Place(2, w1, s2, false);
     Place(3, w2, b3, true);
     Place(4, w2, s4, false);
     Place(5, w2, s5, false);
     if (m_Parts.size() == 9)
     {
-        Place(7, w1, b0, false);
+        Place(7, front.w1, front.b0, false);
         Place(8, w2, b3, false);
     }
     // The load lies on both bogie groups and tilts with their heights.
-    const Vec3 p0 = m_Parts[0].object ? TranslationOf(m_Parts[0].object->GetLocalMatrix()) : b0;
+    const Vec3 p0 = m_Parts[0].object ? TranslationOf(m_Parts[0].object->GetLocalMatrix()) : front.b0;
     const Vec3 p3 = m_Parts[3].object ? TranslationOf(m_Parts[3].object->GetLocalMatrix()) : b3;
     const float d6 = m_Parts[6].distance;
     Vec3 load = Weighted(d6 - m_Parts[0].distance, p3, m_Parts[3].distance - d6, p0);

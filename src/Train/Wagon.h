@@ -102,6 +102,15 @@ protected:
     // Places part k: [its sway x] placement x heading x Translation(point.x, point.y, 0).
     void Place(size_t k, const D3DXMATRIX& heading, const Vec3& point, bool withSway);
 
+    // The front group of every car: the body (part 0, swaying) between the
+    // samples of parts 1 and 2, which stand on their own samples.
+    struct FrontGroup
+    {
+        Vec3 s1, s2, b0;
+        D3DXMATRIX w1;
+    };
+    FrontGroup PlaceFrontGroup(const TrackSampler& sample, int direction, float position);
+
     std::vector<WagonPart> m_Parts;
     int m_Type = 0;
 };

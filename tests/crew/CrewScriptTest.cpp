@@ -11,6 +11,7 @@
 #include <boost/make_shared.hpp>
 
 #include "../foundation/LogCapture.h"
+#include "FixedStepTimer.h"
 #include "AnimationCommands.h"
 #include "AnimationScriptParser.h"
 #include "Object.h"
@@ -218,22 +219,7 @@ TEST(CrewScript, EmptyChanceCommandIsFinished)
     EXPECT_EQ(chance.GetJumpTarget(), 0);
 }
 
-class GlobalDebugTimer : public testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        UseDebugTimer();
-        m_pTimer = GetGlobalTimer();
-        m_pTimer->SetSpeed(0.01f);
-    }
-    void Frames(int count)
-    {
-        for (int i = 0; i < count; ++i)
-            m_pTimer->Update();
-    }
-    CTimer* m_pTimer = nullptr;
-};
+typedef FixedStepTimer GlobalDebugTimer;
 
 TEST_F(GlobalDebugTimer, WaitEndsAfterItsTime)
 {

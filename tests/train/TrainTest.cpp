@@ -7,27 +7,21 @@
 #include <memory>
 
 #include "../foundation/LogCapture.h"
+#include "FixedStepTimer.h"
 #include "Object.h"
 #include "Train.h"
 
 namespace
 {
-class FixedStep : public testing::Test
+class FixedStep : public FixedStepTimer
 {
 protected:
-    void SetUp() override
-    {
-        UseDebugTimer();
-        m_pTimer = GetGlobalTimer();
-        m_pTimer->SetSpeed(0.01f);
-    }
     // One frame of the global timer and of the controller.
     void Frame(SpeedController& c, float position)
     {
-        m_pTimer->Update();
+        Frames(1);
         c.Update(position);
     }
-    CTimer* m_pTimer = nullptr;
 };
 
 TEST_F(FixedStep, RampReachesItsTargetExactly)

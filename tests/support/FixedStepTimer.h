@@ -8,7 +8,9 @@
 class FixedStepTimer : public testing::Test
 {
 protected:
-    void SetUp() override
+    // Before the members of a derived fixture: local timers bind to the
+    // global timer when they are made.
+    FixedStepTimer()
     {
         UseDebugTimer();
         m_pTimer = GetGlobalTimer();

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -251,7 +252,11 @@ TEST(ContentDraw, CamerasShowTheLitLandscapeSkyAndTrain)
     const size_t logStart = g_Log.GetText().size();
 
     // How long loading takes is the benchmark's to measure; it is printed.
-    Scene land(device.Get()), train(device.Get()), clock(device.Get());
+    // Owned here so that they, and then the mesh pools, let go of their
+    // device objects before the device goes.
+    auto landOwner = std::make_unique<Scene>(device.Get()), trainOwner = std::make_unique<Scene>(device.Get()),
+         clockOwner = std::make_unique<Scene>(device.Get());
+    Scene &land = *landOwner, &train = *trainOwner, &clock = *clockOwner;
     const DWORD loadStart = GetTickCount();
     ASSERT_TRUE(land.Load(101, "", nullptr));
     ASSERT_TRUE(train.Load(102, "", nullptr));
@@ -404,5 +409,9 @@ TEST(ContentDraw, CamerasShowTheLitLandscapeSkyAndTrain)
     }
     const std::string drawLog = g_Log.GetText().substr(logStart);
     EXPECT_EQ(std::string::npos, drawLog.find("Error")) << drawLog.substr(0, 2000);
+    landOwner.reset();
+    trainOwner.reset();
+    clockOwner.reset();
+    MeshPools::ReleaseAll();
     RenderStateManager::Instance().SetDevice(nullptr);
 }

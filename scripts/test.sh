@@ -19,6 +19,8 @@ mkdir -p build/logs
 # failure as well.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-halt_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+echo "== library link graph"
+bash scripts/check-link-cycles.sh build/win || status=1
 echo "== host tests"
 (cd build/host && ctest -j "$JOBS" --output-on-failure) 2>&1 | tee build/logs/host-tests.txt || status=1
 echo "== Windows tests under Wine"

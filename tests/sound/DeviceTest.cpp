@@ -345,3 +345,37 @@ TEST_F(Device, StoppingAndDestroyingWhilePlayingNeverHangs)
     CloseHandle(thread);
     remove(path.c_str());
 }
+
+TEST_F(Device, ProgressPerDecodedBlockAndTheListenerKeepsItsDistanceFactor)
+{
+    struct Counter : SoundObject::CLoadingProgressHandler
+    {
+        int calls = 0;
+        void OnProgress(int done, int total) override
+        {
+            EXPECT_EQ(done, 0);
+            EXPECT_EQ(total, 0);
+            ++calls;
+        }
+    } counter;
+    // 5 s of 22050 Hz mono: 220500 bytes, decoded in blocks of 100000.
+    const std::string path = WriteTemp("tarnholm_device_long.wav", ToneWav(22050, 5 * 22050, 300.0, 0.3));
+    SetSoundLoadingProgressHandler(&counter);
+    {
+        SoundObject sound;
+        ASSERT_EQ(sound.Load(0, path.c_str(), SoundObject::KIND_WAVE, false, false), S_OK);
+        EXPECT_NEAR(sound.GetDuration(), 5.0f, 1e-4f);
+    }
+    SetSoundLoadingProgressHandler(nullptr);
+    EXPECT_EQ(counter.calls, 3);
+    remove(path.c_str());
+
+    // The factor set once stays through the per-frame listener updates.
+    ASSERT_EQ(SetDistanceFactor(0.25f), S_OK);
+    ASSERT_EQ(UpdateListener(D3DVECTOR{0, 1, 0}, D3DVECTOR{0, 0, 1}, 1.0f), S_OK);
+    D3DVALUE factor = 0;
+    ASSERT_EQ(g_pDSListener->GetDistanceFactor(&factor), S_OK);
+    EXPECT_FLOAT_EQ(factor, 0.25f);
+    ASSERT_EQ(SetDistanceFactor(1.0f), S_OK);
+    UpdateListener(D3DVECTOR{0, 1, 0}, D3DVECTOR{0, 0, 1}, 1.0f);
+}

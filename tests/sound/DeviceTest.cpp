@@ -4,8 +4,8 @@
 #include "LogCapture.h"
 #include "OggEncode.h"
 #include "Object.h"
-#include "Sound/OggStream.h"
-#include "Sound/SoundObject.h"
+#include "OggStream.h"
+#include "SoundObject.h"
 #include "TempFile.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Without any sound device the program runs on without sound.
 #include "LogCapture.h"
-#include "Sound/OggStream.h"
-#include "Sound/SoundObject.h"
+#include "OggStream.h"
+#include "SoundObject.h"
 
 #include <gtest/gtest.h>
 

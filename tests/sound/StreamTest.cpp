@@ -4,8 +4,8 @@
 #include "FakeDirectSound.h"
 #include "LogCapture.h"
 #include "OggEncode.h"
-#include "Sound/DirectSoundStream.h"
-#include "Sound/OggStream.h"
+#include "DirectSoundStream.h"
+#include "OggStream.h"
 #include "TempFile.h"
 
 #include <gtest/gtest.h>

@@ -56,6 +56,7 @@ fuzz_smoke effect_xml_fuzzer content/effects/DIFFUSE.XML content/effects/DIFFUSE
 fuzz_smoke control_effect_fuzzer content/effects/DiffuseEffect.txt
 fuzz_smoke crew_script_fuzzer content/Animation.txt
 fuzz_smoke grass_grid_fuzzer tests/grass/fuzz/seeds
+fuzz_smoke sound_read_fuzzer build/host/fuzz-seeds/sound
 
 sum() { sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' "$1" | tail -n1; }
 read -r f1 t1 <<<"$(sum build/logs/host-tests.txt)"

@@ -200,11 +200,16 @@ HRESULT COggSoundRead::Read(uint32_t wanted, BYTE* buffer, uint32_t* read)
         g_Log.Printf("  COggSoundRead::Read error: not open\n");
         return E_FAIL;
     }
+    // vorbisfile hands out whole sample frames only.
+    const uint32_t frame = m_Format.nBlockAlign ? m_Format.nBlockAlign : 1;
     while (*read < wanted)
     {
         uint32_t chunk = wanted - *read;
         if (chunk > 4096)
             chunk = 4096;
+        chunk -= chunk % frame;
+        if (chunk == 0)
+            break;
         int section = 0;
         const long got = ov_read(m_pDecoder.get(), reinterpret_cast<char*>(buffer + *read), static_cast<int>(chunk),
                                  0, 2, 1, &section);

@@ -196,50 +196,53 @@ DWORD COggStream::Run()
     int failedFills = 0;
     while (!IsStopRequested())
     {
-        bool idle = true;
+        // One step under the lock, so the owner never waits long for it.
+        enum
+        {
+            IDLE,
+            POLL,
+            AGAIN
+        } next = IDLE;
         {
             Guard lock(m_Lock);
             const int state = m_nState;
             if (state != STATE_STOPPED && state != STATE_NONE && m_pStream && m_pOggStream)
             {
-                idle = false;
-                if (state != STATE_DRAINING)
+                next = POLL;
+                if (state != STATE_DRAINING && m_pStream->GetAvailableSize() > kRefillBytes)
                 {
-                    while (m_pStream->GetAvailableSize() > kRefillBytes && failedFills < kMaxFailedFills &&
-                           m_nState != STATE_DRAINING)
-                    {
-                        if (FillLocked())
-                            failedFills = 0;
-                        else
-                            ++failedFills;
-                        // A stream that ran dry restarts once enough is queued again.
-                        const DWORD queued = m_pStream->GetBufferSize() - m_pStream->GetAvailableSize();
-                        if (m_pStream->HasFinished() && queued > kRefillBytes)
-                            m_pStream->Play();
-                    }
+                    if (FillLocked())
+                        failedFills = 0;
+                    else
+                        ++failedFills;
+                    // A stream that ran dry restarts once enough is queued again.
+                    const DWORD queued = m_pStream->GetBufferSize() - m_pStream->GetAvailableSize();
+                    if (m_pStream->HasFinished() && queued > kRefillBytes)
+                        m_pStream->Play();
+                    next = AGAIN;
                 }
                 if (failedFills >= kMaxFailedFills)
                 {
                     g_Log.Printf("OggStream::Run NumFails >= 10\n");
                     StopLocked();
                     failedFills = 0;
-                    idle = true;
+                    next = IDLE;
                 }
-                else if (IsPlaying() && !m_pStream->IsPlaying())
+                else if (next == POLL && !m_pStream->IsPlaying())
                 {
-                    // Ran out at the end, or stopped from outside: stopped.
-                    // A stream that starved while data remains waits for
-                    // the fill above to restart it.
-                    if (m_nState == STATE_DRAINING || !m_pStream->HasFinished() ||
-                        m_pOggStream->GetRemaining() == 0)
+                    // Played out after the end, or stopped from outside. A
+                    // stream that starved while data remains is restarted
+                    // by the fills above instead.
+                    if (m_nState == STATE_DRAINING || !m_pStream->HasFinished())
                     {
                         m_nState = STATE_STOPPED;
-                        idle = true;
+                        next = IDLE;
                     }
                 }
             }
         }
-        WaitForWake(idle ? INFINITE : 10);
+        if (next != AGAIN)
+            WaitForWake(next == IDLE ? INFINITE : 10);
     }
     return 0;
 }

@@ -135,7 +135,10 @@ HRESULT CWaveSoundRead::Open(WORD resourceId, const char* path)
         return hr;
     hr = Reset();
     if (FAILED(hr))
+    {
         Close();
+        m_Format.clear();
+    }
     return hr;
 }
 

@@ -112,6 +112,25 @@ TEST_F(DirectShowTest, LoopingPieceKeepsPlayingUntilStopped)
     EXPECT_TRUE(player.IsPlaying());
 }
 
+// MP3 goes through Wine's GStreamer plug-ins (set up by scripts/setup.sh).
+TEST_F(DirectShowTest, Mp3PlaysToItsEnd)
+{
+    DirectShowObject player;
+    ASSERT_TRUE(player.Init());
+    ASSERT_TRUE(player.Open(TARNHOLM_MP3_TONE));
+    EXPECT_NEAR(0.5f, player.GetDuration(), 0.1f);
+    ASSERT_TRUE(Capture::WaitForQuiet());
+    const uint64_t from = Capture::Size();
+    ASSERT_TRUE(player.Play(false));
+    ASSERT_TRUE(WaitFor([&] { return !player.IsPlaying(); }, 10000)) << "the piece never ended";
+    Sleep(300);
+    const Capture::Stereo heard = Capture::ReadFrom(from);
+    const std::pair<size_t, size_t> active = Capture::Active(heard);
+    ASSERT_GT(active.second, active.first) << "nothing was heard";
+    EXPECT_GT(double(active.second - active.first) / Capture::kRate, 0.28);
+    EXPECT_NEAR(660.0, Capture::Dominant(heard.left, active.first, active.second - active.first), 10.0);
+}
+
 TEST_F(DirectShowTest, VolumeAndMute)
 {
     DirectShowObject player;

@@ -50,6 +50,9 @@ public:
 
     DWORD Run();
 
+    // The filter graph (null before Init), for diagnostics and tests.
+    IGraphBuilder* GetGraph() const { return m_pGraphBuilder; }
+
 private:
     bool StopLocked();
     bool SetPositionLocked(double seconds);

@@ -17,6 +17,9 @@ PACKAGES=(
   libboost1.81-dev libstb-dev googletest
   liblua5.1-0-dev libtinyxml-dev libogg-dev libvorbis-dev libjpeg62-turbo-dev
   libfreetype-dev fonts-dejavu-core
+  # Wine's DirectShow parses and decodes through GStreamer (WAV, MP3); the
+  # music tests encode their MP3 with LAME.
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good libmp3lame-dev
 )
 
 missing=()

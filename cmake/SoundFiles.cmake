@@ -9,3 +9,12 @@ function(tarnholm_sound_files var)
   endforeach()
   set(${var} ${_files} PARENT_SCOPE)
 endfunction()
+
+# tarnholm_sound_resources(target rc): a program's .rc that includes
+# "Sounds.rc" calls this, so that windres finds the generated files and reruns
+# when they change.
+function(tarnholm_sound_resources target rc)
+  tarnholm_sound_files(_sounds)
+  target_include_directories(${target} PRIVATE ${TARNHOLM_CONTENT_DIR} ${TARNHOLM_ROOT}/content)
+  set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS ${TARNHOLM_ROOT}/content/Sounds.rc ${_sounds})
+endfunction()

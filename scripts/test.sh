@@ -14,6 +14,8 @@ scripts/wine-prefix.sh || exit 1
 
 status=0
 mkdir -p build/logs
+echo "== library link graph"
+bash scripts/check-link-cycles.sh build/win || status=1
 echo "== host tests"
 (cd build/host && ctest -j "$JOBS" --output-on-failure) 2>&1 | tee build/logs/host-tests.txt || status=1
 echo "== Windows tests under Wine"

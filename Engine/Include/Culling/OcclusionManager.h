@@ -6,6 +6,7 @@
 // mesh builds in the Windows tree.
 #include <vector>
 
+#include "MeshServices.h"
 #include "d3dx8math.h"
 
 class Camera;
@@ -24,7 +25,7 @@ struct OcclusionQuad
     D3DXPLANE planes[5];
 };
 
-class COcclusionManager
+class COcclusionManager : public IOcclusionTest
 {
 public:
     // Windows tree: the quad from the first mesh's local box.
@@ -40,7 +41,7 @@ public:
 
     // True when every corner lies on or behind all five planes of one
     // active frustum. Never while disabled.
-    bool IsBoxOccluded(const D3DXVECTOR3 corners[8]) const;
+    bool IsBoxOccluded(const D3DXVECTOR3 corners[8]) const override;
 
     // Turning it off forgets the frusta, so nothing stays hidden behind an
     // occluder of an earlier frame.

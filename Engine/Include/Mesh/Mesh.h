@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "MeshData.h"
+#include "MeshServices.h"
 #include "d3dx8math.h"
 
 namespace FileStorage
@@ -17,9 +18,7 @@ class CArchive;
 class CMemoryStream;
 } // namespace FileStorage
 class GeomObject;
-class Scene;
 class MeshMaterial;
-class COcclusionManager;
 
 class RefCounter
 {
@@ -55,7 +54,7 @@ class Mesh : public RefCounter
 public:
     // Reads a mesh record. Null (logged) when the record is inconsistent;
     // the stream then stands after the record.
-    static Mesh* LoadFromStream(GeomObject* owner, Scene* scene, FileStorage::CArchive* archive,
+    static Mesh* LoadFromStream(GeomObject* owner, IMeshLoadContext* scene, FileStorage::CArchive* archive,
                                 FileStorage::CMemoryStream& stream, uint32_t meshIndex, bool singleFrame);
     ~Mesh() override;
 
@@ -91,7 +90,7 @@ public:
     void SetCullingFlag(bool on) { m_bCulling = on; }
     void SetApplyMaterial(bool on) { m_bApplyMaterial = on; }
     void ClearSetFVF() { m_bSetFVF = false; }
-    void SetOcclusionManager(COcclusionManager* manager) { m_pOcclusion = manager; }
+    void SetOcclusionManager(const IOcclusionTest* manager) { m_pOcclusion = manager; }
     const D3DXVECTOR3* GetCorners() const { return m_Corners; }
     const std::vector<FileStorage::BoneRef>& GetBones() const { return m_Bones; }
     IDirect3DVertexBuffer8* GetVertexBuffer() const { return m_ppVertexBuffer ? *m_ppVertexBuffer : nullptr; }
@@ -126,7 +125,7 @@ public:
 
 private:
     Mesh() = default;
-    bool ReadData(Scene* scene, FileStorage::CArchive* archive, MeshRecordData& record, bool singleFrame);
+    bool ReadData(IMeshLoadContext* scene, FileStorage::CArchive* archive, MeshRecordData& record, bool singleFrame);
     HRESULT CreateOptimizedBuffers();
     // The device to draw on, or null when the mesh has no buffers to draw from.
     IDirect3DDevice8* DrawingDevice() const;
@@ -164,7 +163,7 @@ private:
     std::vector<FileStorage::BoneRef> m_Bones;
     GeomObject* m_pOwner = nullptr;
     uint32_t m_MeshIndex = 0;
-    COcclusionManager* m_pOcclusion = nullptr;
+    const IOcclusionTest* m_pOcclusion = nullptr;
     bool m_bOccluded = false;
 
     bool m_bSmoothNormals = false;

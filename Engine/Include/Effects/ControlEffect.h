@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "D3D8Types.h"
-#include "TexMap.h"
 
 #ifndef _WIN32
 struct IDirect3DBaseTexture8;
+struct IDirect3DDevice8;
 #endif
 
 class IEffectDevice;
@@ -140,12 +140,26 @@ protected:
     std::set<std::string> m_Excluded;
 };
 
+// What the diffuse effect draws with: a texture, its alpha, its coordinate
+// set and its texture transform. The texture maps provide it.
+class IDiffuseSource
+{
+public:
+    virtual uint8_t GetAlpha() const = 0;
+    virtual IDirect3DBaseTexture8* GetTexture() = 0;
+    virtual uint32_t GetTexCoordIndex() const = 0;
+    virtual void UpdateTextureMatrix(IDirect3DDevice8* device, uint32_t stage) = 0;
+
+protected:
+    ~IDiffuseSource() = default;
+};
+
 class CDiffuseEffect : public CControlEffect
 {
 public:
     // The first construction parses the text and chooses the technique on
     // `device` (or on the effects' device when null).
-    explicit CDiffuseEffect(DiffuseMap* map, IEffectDevice* device = nullptr);
+    explicit CDiffuseEffect(IDiffuseSource* source, IEffectDevice* device = nullptr);
     void Apply(IEffectDevice& device, int pass) override;
     int GetPassCount() override;
 
@@ -155,5 +169,5 @@ public:
     static void ResetClass();
 
 private:
-    DiffuseMap* m_pMap;
+    IDiffuseSource* m_pSource;
 };

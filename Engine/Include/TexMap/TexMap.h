@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ControlEffect.h"
 #include "D3D8Types.h"
 #include "Timer.h"
 #include "d3dx8math.h"
@@ -116,14 +117,20 @@ protected:
     bool m_bCreatedHere = false;
 };
 
-class DiffuseMap : public Map
+class DiffuseMap : public Map, public IDiffuseSource
 {
 public:
+    void UpdateTextureMatrix(IDirect3DDevice8* device, uint32_t stage) override
+    {
+        Map::UpdateTextureMatrix(device, stage);
+    }
+    uint32_t GetTexCoordIndex() const override { return Map::GetTexCoordIndex(); }
+    IDirect3DBaseTexture8* GetTexture() override { return Map::GetTexture(); }
     IDirect3DBaseTexture8* CreateTexture(IDirect3DDevice8* device, FileStorage::CMemoryStream& stream, uint32_t width,
                                          uint32_t height, const std::string& name) override;
     int GetTypeId() const override { return 0; }
     virtual void SetAlpha(uint8_t alpha) { m_Alpha = alpha; }
-    virtual uint8_t GetAlpha() const { return m_Alpha; }
+    uint8_t GetAlpha() const override { return m_Alpha; }
     // A map showing just this texture (none when null), for screen drawing.
     void SetTexture(IDirect3DBaseTexture8* texture);
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "ObjectMask.h"
-#include "TexMap.h"
+#include "MeshServices.h"
 
 class Object;
 class GeomObject;
@@ -22,7 +22,7 @@ class CLightTable;
 class COcclusionManager;
 class COctreeManager;
 
-class Scene : public ITextureCache
+class Scene : public IMeshLoadContext
 {
 public:
     class CLoadingProgressHandler
@@ -56,8 +56,8 @@ public:
     GeomObject* FindGeomObject(const std::string& name) const;
     Light* FindLight(const std::string& name) const;
     Camera* FindCamera(const std::string& name) const;
-    MeshMaterial* FindMaterial(const std::string& name) const;
-    void SetMaterial(const std::string& name, MeshMaterial* material);
+    MeshMaterial* FindMaterial(const std::string& name) const override;
+    void SetMaterial(const std::string& name, MeshMaterial* material) override;
 
     IDirect3DBaseTexture8* GetCachedTexture(const std::string& name, int32_t type) override;
     void SetCachedTexture(const std::string& name, int32_t type, IDirect3DBaseTexture8* texture) override;
@@ -75,7 +75,7 @@ public:
     void BuildOctree();
     COctreeManager* GetOctreeManager() const { return m_pOctree; }
     void AddSmoothNormalPattern(const std::string& pattern) { m_SmoothNormalPatterns.push_back(pattern); }
-    bool MatchesSmoothNormalPattern(const std::string& name) const;
+    bool MatchesSmoothNormalPattern(const std::string& name) const override;
     void SetLoadHook(const std::string& entryName, std::function<void(bool)> hook) { m_LoadHooks[entryName] = hook; }
 
     Camera* GetActiveCamera() const { return m_pActiveCamera; }

@@ -8,9 +8,6 @@
 #include "ObjectInformation.h"
 #include "RenderStateManager.h"
 
-#include "DebugDraw.h"
-#include "Font.h"
-
 uint32_t GeomObject::GetInfoVertexCount() const
 {
     uint32_t n = 0;
@@ -60,38 +57,5 @@ void GeomObject::AppendInformation(std::vector<std::string>* lines) const
             line += FormatString("   material: %s   effect: %s", material->GetName().c_str(),
                                  material->GetEffectState().GetEffect().GetName().c_str());
         lines->push_back(line + "]");
-    }
-}
-
-namespace
-{
-// The overlay's own font, read from the working folder when it is there;
-// the lines themselves go through the debug drawing's text queue.
-struct OverlayText
-{
-    OverlayText()
-    {
-        if (FILE* f = std::fopen("NewFont.fnt", "rb"))
-            hasFont = font.LoadFromFile(f);
-        batch.SetFont(hasFont ? &font : nullptr);
-    }
-    Font font;
-    TextBatch batch;
-    bool hasFont = false;
-};
-} // namespace
-
-void ObjectInformationManager::Render()
-{
-    if (!GetSelected())
-        return;
-    static OverlayText s_Text;
-    s_Text.batch.Clear();
-    const float white[4] = {1, 1, 1, 1};
-    unsigned y = 20;
-    for (const std::string& line : BuildLines())
-    {
-        DebugDraw::Instance().DrawText(600, y, white, line, 1.0f);
-        y += 10;
     }
 }

@@ -31,13 +31,6 @@ void SetFogStates(const FogParameters& fog);
 // and projection.
 D3DXVECTOR3 ProjectToScreen(const D3DXVECTOR3& point);
 
-// A screen rectangle in pixels drawn through the diffuse effect: textured
-// (modulated by the colour) or, without a texture, in the colour alone as
-// the effect's stages make it.
-void DrawRectangle(const RECT& rect, IDirect3DDevice8* pDevice, IDirect3DBaseTexture8* pTexture, DWORD destBlend,
-                   D3DCOLOR colour);
-void DrawRectangle(D3DCOLOR colour, IDirect3DDevice8* pDevice, IDirect3DBaseTexture8* pTexture, const RECT& rect);
-
 // Through the cache: stage 0 passes `argument` (D3DTA_DIFFUSE or
 // D3DTA_TEXTURE) as colour and alpha, stages 1 and 2 are off, alpha blending
 // over what is there, no culling, depth or fog. For screen-space quads.

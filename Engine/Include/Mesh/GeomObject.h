@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "MeshServices.h"
 #include "Object.h"
 #include "ObjectInformation.h"
 
@@ -17,9 +18,7 @@ class CMemoryStream;
 } // namespace FileStorage
 class Mesh;
 class SoftwareMesh;
-class Scene;
 class Light;
-class COctreeManager;
 
 class GeomObject : public Object, public CObjectInformation
 {
@@ -55,7 +54,7 @@ public:
 
     // Reads a "GO" record. Meshes with inconsistent records are dropped and
     // logged; a morph whose frames do not match frame 0 is dropped.
-    void LoadFromStream(const std::string& name, FileStorage::CMemoryStream& stream, Scene* scene,
+    void LoadFromStream(const std::string& name, FileStorage::CMemoryStream& stream, IMeshLoadContext* scene,
                         FileStorage::CArchive* archive);
     void Render(IDirect3DDevice8* device, uint32_t meshIndex, int pass);
     void UpdateMorph();
@@ -105,8 +104,8 @@ public:
     uint32_t GetInformationFlags() const { return m_InformationFlags; }
     // The culling tree this object was offered to; taking the object out of
     // the static set also takes it out of that tree.
-    void SetOctreeManager(COctreeManager* manager) { m_pOctree = manager; }
-    COctreeManager* GetOctreeManager() const { return m_pOctree; }
+    void SetOctreeManager(IStaticObjectIndex* manager) { m_pOctree = manager; }
+    IStaticObjectIndex* GetOctreeManager() const { return m_pOctree; }
     void MakeDynamic() override;
 
     // The object-information overlay's view of this object.
@@ -147,5 +146,5 @@ private:
     bool m_bOcclusionTest = true;
     bool m_bCullable = true;
     bool m_bCulled = false;
-    COctreeManager* m_pOctree = nullptr;
+    IStaticObjectIndex* m_pOctree = nullptr;
 };

@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "MeshServices.h"
+#include "ObjectMask.h"
 #include "d3dx8math.h"
 
 class GeomObject;
-class Scene;
+class Object;
 struct Frustum;
 
 enum OctreeType
@@ -75,10 +77,11 @@ private:
 };
 
 // One per scene. Windows tree.
-class COctreeManager
+class COctreeManager : public IStaticObjectIndex
 {
 public:
-    explicit COctreeManager(Scene* scene);
+    // Over a scene's objects by name and its root node.
+    COctreeManager(const ObjectNameMap* objects, Object* root);
     ~COctreeManager();
     COctreeManager(const COctreeManager&) = delete;
     COctreeManager& operator=(const COctreeManager&) = delete;
@@ -94,7 +97,7 @@ public:
     void BuildTree(int type = OCTREE_QUADTREE, int levels = 3);
     // Once a frame, with the frustum of the camera applied last.
     void Cull(const Frustum& frustum);
-    void RemoveStaticObject(GeomObject* object);
+    void RemoveStaticObject(GeomObject* object) override;
 
     void Enable(bool on) { m_bEnabled = on; }
     bool IsEnabled() const { return m_bEnabled; }
@@ -104,7 +107,10 @@ public:
 private:
     void ClearEntries();
 
-    Scene* m_pScene;
+    GeomObject* FindGeomObject(const std::string& name) const;
+
+    const ObjectNameMap* m_pObjects;
+    Object* m_pSceneRoot;
     std::vector<OctreeEntry*> m_Entries;
     std::vector<GeomObject*> m_Excluded;
     OctreeNode* m_pRoot;

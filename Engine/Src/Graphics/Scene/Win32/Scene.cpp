@@ -37,7 +37,7 @@ bool MatchesWhole(const std::string& pattern, const std::string& name)
 
 Scene::Scene(IDirect3DDevice8* device)
     : m_pRoot(new GeomObject("SceneRoot")), m_pDevice(device), m_pLightTable(new CLightTable),
-      m_pOcclusion(new COcclusionManager), m_pOctree(new COctreeManager(this))
+      m_pOcclusion(new COcclusionManager), m_pOctree(new COctreeManager(&m_Objects, m_pRoot))
 {
 }
 

@@ -64,6 +64,7 @@ fuzz_smoke crew_script_fuzzer content/Animation.txt
 fuzz_smoke grass_grid_fuzzer tests/grass/fuzz/seeds
 fuzz_smoke sound_read_fuzzer build/host/fuzz-seeds/sound
 fuzz_smoke playlist_fuzzer tests/music/fuzz/seeds
+fuzz_smoke options_fuzzer tests/bench/fuzz/seeds
 
 sum() { sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' "$1" | tail -n1; }
 read -r f1 t1 <<<"$(sum build/logs/host-tests.txt)"

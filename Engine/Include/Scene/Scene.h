@@ -57,7 +57,7 @@ public:
     Light* FindLight(const std::string& name) const;
     Camera* FindCamera(const std::string& name) const;
     MeshMaterial* FindMaterial(const std::string& name) const override;
-    void SetMaterial(const std::string& name, MeshMaterial* material) override;
+    void SetMaterial(const std::string& name, std::unique_ptr<MeshMaterial> material) override;
 
     IDirect3DBaseTexture8* GetCachedTexture(const std::string& name, int32_t type) override;
     void SetCachedTexture(const std::string& name, int32_t type, IDirect3DBaseTexture8* texture) override;
@@ -95,7 +95,7 @@ private:
     std::map<std::string, Object*> m_Objects;
     std::vector<Object*> m_Replaced; // owned; names taken over by later objects
     GeomObject* m_pRoot;
-    std::map<std::string, MeshMaterial*> m_Materials;
+    std::map<std::string, std::unique_ptr<MeshMaterial>> m_Materials;
     std::vector<Light*> m_Lights;
     Camera* m_pActiveCamera = nullptr;
     std::map<std::pair<std::string, int32_t>, IDirect3DBaseTexture8*> m_Textures;

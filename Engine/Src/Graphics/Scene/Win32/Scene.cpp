@@ -50,8 +50,6 @@ Scene::~Scene()
         delete entry.second;
     for (Object* object : m_Replaced)
         delete object;
-    for (auto& entry : m_Materials)
-        delete entry.second;
     for (auto& entry : m_Textures)
         entry.second->Release();
     if (m_bOwnsLightTable)
@@ -292,15 +290,12 @@ Camera* Scene::FindCamera(const std::string& name) const
 MeshMaterial* Scene::FindMaterial(const std::string& name) const
 {
     auto it = m_Materials.find(name);
-    return it == m_Materials.end() ? nullptr : it->second;
+    return it == m_Materials.end() ? nullptr : it->second.get();
 }
 
-void Scene::SetMaterial(const std::string& name, MeshMaterial* material)
+void Scene::SetMaterial(const std::string& name, std::unique_ptr<MeshMaterial> material)
 {
-    MeshMaterial*& slot = m_Materials[name];
-    if (slot && slot != material)
-        delete slot;
-    slot = material;
+    m_Materials[name] = std::move(material);
 }
 
 IDirect3DBaseTexture8* Scene::GetCachedTexture(const std::string& name, int32_t type)

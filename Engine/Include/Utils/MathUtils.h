@@ -3,6 +3,7 @@
 // points, evaluated by distance along it), improved Perlin noise, a
 // table-driven square root and the distance of two points.
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 struct IDirect3DDevice8;
@@ -62,3 +63,15 @@ public:
     // mantissa: one subtraction, one shift and one table read.
     static float Sqrt(float x);
 };
+
+// The program's one way of drawing random numbers: rand() scaled to 0..1
+// (rand() / 32767 on Windows, whose RAND_MAX that is; the host's larger
+// RAND_MAX keeps the same range natively), and into [low, high].
+inline float RandomUnit()
+{
+    return float(std::rand()) / float(RAND_MAX);
+}
+inline float RandomRange(float low, float high)
+{
+    return low + RandomUnit() * (high - low);
+}

@@ -2,6 +2,7 @@
 // triangle, full screen at the mode its command line asks for. It stands in
 // for the screensaver in the run script and the start-up test.
 //   /log:FILE /width:W /height:H /monitor:N /fade:F /benchmark:FRAMES
+//   -openautomate PLUGIN;ARGUMENT (the benchmark harness), -install, -uninstall
 #include <windows.h>
 
 #include <cstdio>
@@ -117,15 +118,15 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR cmdLine, int)
         g_Log.Open(logName.c_str());
         g_Log.SetFile(f);
     }
+    // The command line goes through the benchmark table as in the real
+    // program: "-openautomate PLUGIN;ARG" runs under the harness, and
+    // /benchmark:FRAMES sets the length of a benchmark run.
+    COpenAutomateOptions& options = COpenAutomateOptions::Instance();
     if (Option(cmd, "benchmark", value))
-    {
-        COpenAutomateOptions& options = COpenAutomateOptions::Instance();
-        options.m_bBenchmark = true;
-        options.m_BenchmarkFrames = (uint32_t)std::strtoul(value.c_str(), nullptr, 10);
-    }
+        options.SetBenchmarkLength((uint32_t)std::strtoul(value.c_str(), nullptr, 10));
 
-    int result = 1;
-    {
+    int result = 0;
+    options.Run([&]() {
         CTestApplication app;
         if (Option(cmd, "width", value))
             app.m_dwWantedWidth = std::strtoul(value.c_str(), nullptr, 10);
@@ -136,11 +137,13 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR cmdLine, int)
         if (Option(cmd, "fade", value))
             app.SetFade((float)std::atof(value.c_str()));
 
+        result = 1;
         if (SUCCEEDED(app.Create(hInstance)))
             result = app.Run();
         app.ReleaseDevice();
         g_Log.Printf("Test application: %u frames in all, exit code %d\n", (unsigned)app.FrameCount(), result);
-    }
+        return result;
+    });
     g_Log.Close();
     return result;
 }

@@ -1,6 +1,6 @@
 // A program on the framework that shows the test scene, full screen, until
 // a key is pressed; the run script uses it until the train scene exists.
-//   /log:FILE
+//   /log:FILE, -openautomate PLUGIN;ARGUMENT (the benchmark harness)
 #include <windows.h>
 
 #include <cstdio>
@@ -10,6 +10,7 @@
 #include "GeomObject.h"
 #include "Log.h"
 #include "Mesh.h"
+#include "OpenAutomate.h"
 #include "RenderStateManager.h"
 #include "Scene.h"
 #include "d3dapp.h"
@@ -101,14 +102,20 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR cmdLine, int)
         g_Log.Open(logName.c_str());
         g_Log.SetFile(f);
     }
-    int result = 1;
-    {
+    // The command line goes through the benchmark table as in the real
+    // program; a benchmark run lasts 1000 frames, as the scene's does.
+    COpenAutomateOptions& options = COpenAutomateOptions::Instance();
+    options.SetBenchmarkLength(1000);
+    int result = 0;
+    options.Run([&]() {
         CSceneViewer viewer;
+        result = 1;
         if (SUCCEEDED(viewer.Create(hInstance)))
             result = viewer.Run();
         viewer.ReleaseDevice();
         g_Log.Printf("Scene viewer: %u frames in all, exit code %d\n", unsigned(viewer.FrameCount()), result);
-    }
+        return result;
+    });
     g_Log.Close();
     return result;
 }

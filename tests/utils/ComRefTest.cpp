@@ -46,7 +46,7 @@ TEST(ComRefTest, ResetOutAndDetachHandOverTheReference)
     EXPECT_EQ(0u, first.refs);
     EXPECT_EQ(1u, second.refs);
 
-    Counted** slot = ref.Out(); // what a Create* call writes into
+    Counted** slot = ref.Put(); // what a Create* call writes into
     EXPECT_EQ(0u, second.refs);
     EXPECT_EQ(nullptr, *slot);
     *slot = &first;

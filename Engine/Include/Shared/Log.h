@@ -39,6 +39,9 @@ public:
     bool Write(const char* text) override;
     bool Close() override;
     std::string GetText() override;
+    // Forgets the text kept so far (the file, if any, keeps it). For
+    // programs that log without end, such as the fuzz targets between inputs.
+    void ClearText();
 
     // Marks the log as attached to a file named `name`; the caller opens the
     // stream itself and hands it over with SetFile before writing.

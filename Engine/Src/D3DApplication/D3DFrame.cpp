@@ -131,7 +131,7 @@ int CD3DApplication::Run()
     if (m_pBenchmark)
     {
         OnBenchmarkFinished();
-        oaEndBenchmark();
+        oaBenchmarkEnds();
     }
     return (int)msg.wParam;
 }
@@ -217,7 +217,7 @@ HRESULT CD3DApplication::Render3DEnvironment()
         m_pTimer->Resume();
         m_pOwnClock->SetTime(0);
         if (m_pBenchmark)
-            oaStartBenchmark();
+            oaBenchmarkBegins();
         return S_OK;
     }
 
@@ -225,7 +225,7 @@ HRESULT CD3DApplication::Render3DEnvironment()
     LineDrawer::Flush(DebugDraw::Instance());
     m_pd3dDevice->EndScene();
     if (m_pBenchmark)
-        oaDisplayFrame((double)m_pTimer->GetTime());
+        oaFrameDrawn((double)m_pTimer->GetTime());
     if (wallpaper && m_bWallpaperRunning)
         return PresentToDesktop();
     m_pd3dDevice->Present(nullptr, nullptr, nullptr, nullptr);

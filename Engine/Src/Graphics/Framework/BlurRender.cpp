@@ -42,13 +42,13 @@ CRandomBlur::CRandomBlur(IDirect3DDevice8* pDevice, IDirect3DTexture8* pSource, 
     }
 
     // The device must be able to tell its state, which every blur restores.
-    if (FAILED(pDevice->GetRenderTarget(m_pSavedTarget.Out())))
+    if (FAILED(pDevice->GetRenderTarget(m_pSavedTarget.Put())))
     {
         m_pSavedTarget.Reset();
         LogError(568);
         m_bReady = false;
     }
-    if (FAILED(pDevice->GetDepthStencilSurface(m_pSavedDepth.Out())))
+    if (FAILED(pDevice->GetDepthStencilSurface(m_pSavedDepth.Put())))
     {
         m_pSavedDepth.Reset();
         LogError(574);
@@ -73,7 +73,7 @@ CRandomBlur::CRandomBlur(IDirect3DDevice8* pDevice, IDirect3DTexture8* pSource, 
     for (ComRef<IDirect3DTexture8>& target : m_pTargets)
     {
         const HRESULT hr =
-            pDevice->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, desc.Format, D3DPOOL_DEFAULT, target.Out());
+            pDevice->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, desc.Format, D3DPOOL_DEFAULT, target.Put());
         if (FAILED(hr))
         {
             target.Reset();
@@ -135,10 +135,10 @@ void CRandomBlur::ReleaseSavedState()
 bool CRandomBlur::SaveDeviceState()
 {
     ReleaseSavedState();
-    if (FAILED(m_pDevice->GetRenderTarget(m_pSavedTarget.Out())))
+    if (FAILED(m_pDevice->GetRenderTarget(m_pSavedTarget.Put())))
         m_pSavedTarget.Reset();
     // A device without a depth buffer has none to restore.
-    if (FAILED(m_pDevice->GetDepthStencilSurface(m_pSavedDepth.Out())))
+    if (FAILED(m_pDevice->GetDepthStencilSurface(m_pSavedDepth.Put())))
         m_pSavedDepth.Reset();
     if (!m_pSavedTarget || FAILED(m_pDevice->GetViewport(&m_SavedViewport)))
     {

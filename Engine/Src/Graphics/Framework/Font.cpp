@@ -88,7 +88,7 @@ bool Font::LoadFromMemory(const void* pData, size_t size)
         return false;
     const HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(
         rsm.GetDevice(), file.image, UINT(file.imageSize), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN,
-        D3DPOOL_DEFAULT, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER, D3DX_FILTER_BOX, 0, nullptr, nullptr, m_pTexture.Out());
+        D3DPOOL_DEFAULT, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER, D3DX_FILTER_BOX, 0, nullptr, nullptr, m_pTexture.Put());
     if (FAILED(hr))
         return false;
     rsm.AddTextureMemory(m_pTexture.Get());
@@ -196,9 +196,9 @@ void TextBatch::Reserve(unsigned glyphs)
     m_pIB.Reset();
     m_CapacityGlyphs = m_CapacityVertices = m_CapacityIndices = 0;
     if (FAILED(rsm.CreateVertexBuffer(glyphs * 4 * kTextStride, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, kTextFvf,
-                                      D3DPOOL_DEFAULT, m_pVB.Out())) ||
+                                      D3DPOOL_DEFAULT, m_pVB.Put())) ||
         FAILED(rsm.CreateIndexBuffer(glyphs * 6 * sizeof(WORD), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
-                                     D3DPOOL_DEFAULT, m_pIB.Out())))
+                                     D3DPOOL_DEFAULT, m_pIB.Put())))
     {
         m_pVB.Reset();
         m_pIB.Reset();
@@ -364,7 +364,7 @@ void DrawRect(int left, int top, int right, int bottom, float r, float g, float 
     {
         s_bTriedVB = true;
         const HRESULT hr = rsm.CreateVertexBuffer(4 * kRectStride, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, kRectFvf,
-                                                  D3DPOOL_DEFAULT, s_pVB.Out());
+                                                  D3DPOOL_DEFAULT, s_pVB.Put());
         if (FAILED(hr))
         {
             s_pVB.Reset();
@@ -387,7 +387,7 @@ void DrawRect(int left, int top, int right, int bottom, float r, float g, float 
     {
         s_bTriedIB = true;
         const HRESULT hr = rsm.CreateIndexBuffer(6 * sizeof(WORD), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
-                                                 D3DPOOL_DEFAULT, s_pIB.Out());
+                                                 D3DPOOL_DEFAULT, s_pIB.Put());
         BYTE* ip = nullptr;
         if (FAILED(hr))
         {

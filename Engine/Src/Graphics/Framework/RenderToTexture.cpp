@@ -127,9 +127,9 @@ HRESULT RenderToTexture::Create(IDirect3DDevice8* pDevice, bool useDepth, UINT w
 
     HRESULT hr = pDevice->GetViewport(&m_SavedViewport);
     if (SUCCEEDED(hr))
-        hr = pDevice->GetRenderTarget(m_pSavedTarget.Out());
+        hr = pDevice->GetRenderTarget(m_pSavedTarget.Put());
     if (SUCCEEDED(hr))
-        hr = pDevice->GetDepthStencilSurface(m_pPrimaryDepth.Out());
+        hr = pDevice->GetDepthStencilSurface(m_pPrimaryDepth.Put());
     if (SUCCEEDED(hr))
         hr = m_pSavedTarget->GetDesc(&m_TargetDesc);
     if (FAILED(hr))
@@ -153,7 +153,7 @@ HRESULT RenderToTexture::Create(IDirect3DDevice8* pDevice, bool useDepth, UINT w
     RenderStateManager& rsm = RenderStateManager::Instance();
     g_Log.Printf(" RenderToTexture: Creating render target %u x %u x %s... ", m_Width, m_Height,
                  GetTextureFormatName(m_Format));
-    hr = rsm.CreateRenderTargetTexture(m_Width, m_Height, m_Format, m_pTexture.Out());
+    hr = rsm.CreateRenderTargetTexture(m_Width, m_Height, m_Format, m_pTexture.Put());
     if (FAILED(hr))
     {
         char text[1024];
@@ -175,7 +175,7 @@ HRESULT RenderToTexture::Create(IDirect3DDevice8* pDevice, bool useDepth, UINT w
         m_pTexture.Reset();
         g_Log.Printf(" RenderToTexture:  adjusting params to %u x %u x %s... ", m_Width, m_Height,
                      GetTextureFormatName(m_Format));
-        hr = rsm.CreateRenderTargetTexture(m_Width, m_Height, m_Format, m_pTexture.Out());
+        hr = rsm.CreateRenderTargetTexture(m_Width, m_Height, m_Format, m_pTexture.Put());
         if (FAILED(hr))
         {
             g_Log.Printf("error %x\n", (unsigned)hr);
@@ -244,7 +244,7 @@ HRESULT RenderToTexture::Begin(bool clear)
         return hr;
     }
     m_pSavedTarget.Reset();
-    hr = m_pDevice->GetRenderTarget(m_pSavedTarget.Out());
+    hr = m_pDevice->GetRenderTarget(m_pSavedTarget.Put());
     if (FAILED(hr))
     {
         m_pSavedTarget.Reset();

@@ -248,7 +248,7 @@ HRESULT Mesh::CreateOptimizedBuffers()
     HRESULT hr = D3DXDeclaratorFromFVF(m_FVF, declaration);
     ComRef<ID3DXMesh> mesh;
     if (SUCCEEDED(hr))
-        hr = D3DXCreateMesh(m_TriangleCount, m_VertexCount, D3DXMESH_MANAGED, declaration, device, mesh.Out());
+        hr = D3DXCreateMesh(m_TriangleCount, m_VertexCount, D3DXMESH_MANAGED, declaration, device, mesh.Put());
     if (FAILED(hr))
     {
         g_Log.Printf("Failed to create D3DXMESH: %s\n", GetErrorString(hr).c_str());
@@ -274,8 +274,8 @@ HRESULT Mesh::CreateOptimizedBuffers()
     if (FAILED(hr))
         g_Log.Printf("Failed to optimize: %s\n", GetErrorString(hr).c_str());
 
-    mesh->GetVertexBuffer(m_OwnVertexBuffer.Out());
-    mesh->GetIndexBuffer(m_OwnIndexBuffer.Out());
+    mesh->GetVertexBuffer(m_OwnVertexBuffer.Put());
+    mesh->GetIndexBuffer(m_OwnIndexBuffer.Put());
     m_StartVertex = 0;
     m_StartIndex = 0;
     m_Stride = vertexSize;

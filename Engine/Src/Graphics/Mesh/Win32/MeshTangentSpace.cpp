@@ -99,7 +99,7 @@ ComRef<IDirect3DVertexBuffer8> Mesh::CreateTangentStream(const std::vector<float
     const DWORD usage = D3DUSAGE_WRITEONLY | (m_BlendWeights.empty() ? 0 : D3DUSAGE_DYNAMIC);
     ComRef<IDirect3DVertexBuffer8> stream;
     const UINT bytes = UINT(frames.size() * sizeof(float));
-    HRESULT hr = RenderStateManager::Instance().CreateVertexBuffer(bytes, usage, 0, D3DPOOL_DEFAULT, stream.Out());
+    HRESULT hr = RenderStateManager::Instance().CreateVertexBuffer(bytes, usage, 0, D3DPOOL_DEFAULT, stream.Put());
     if (FAILED(hr))
     {
         LogFailure(520, hr);
@@ -207,7 +207,7 @@ bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
     const bool dynamic = !m_BlendWeights.empty();
     ComRef<IDirect3DVertexBuffer8> vb;
     HRESULT hr = cache.CreateVertexBuffer(UINT(upload.size()), D3DUSAGE_WRITEONLY | (dynamic ? D3DUSAGE_DYNAMIC : 0),
-                                          m_FVF, D3DPOOL_DEFAULT, vb.Out());
+                                          m_FVF, D3DPOOL_DEFAULT, vb.Put());
     BYTE* p = nullptr;
     if (SUCCEEDED(hr))
         hr = vb->Lock(0, UINT(upload.size()), &p, 0);
@@ -222,7 +222,7 @@ bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
 
     ComRef<IDirect3DIndexBuffer8> ib;
     const UINT indexBytes = UINT(m_MendedIndices.size() * 2);
-    hr = cache.CreateIndexBuffer(indexBytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_DEFAULT, ib.Out());
+    hr = cache.CreateIndexBuffer(indexBytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_DEFAULT, ib.Put());
     if (SUCCEEDED(hr))
         hr = ib->Lock(0, indexBytes, &p, 0);
     if (FAILED(hr))

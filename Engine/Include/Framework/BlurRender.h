@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "ComRef.h"
 #include "RenderMath.h"
 
 // The process-wide offset table, refilled with 10000 pairs by every blur made.
@@ -37,7 +38,7 @@ public:
     int GetTaps() const { return m_Strength.taps; }
     float GetSpread() const { return m_Strength.spread; }
     int GetMaxTaps() const { return m_MaxTaps; }
-    IDirect3DTexture8* GetTarget(int i) const { return m_pTargets[i & 1]; }
+    IDirect3DTexture8* GetTarget(int i) const { return m_pTargets[i & 1].Get(); }
 
 private:
     bool SaveDeviceState();
@@ -52,11 +53,11 @@ private:
     RECT m_Rect = {};
     bool m_bReady = false;
     BlurStrength m_Strength;
-    IDirect3DDevice8* m_pDevice = nullptr;
-    IDirect3DTexture8* m_pSource = nullptr;
-    IDirect3DTexture8* m_pTargets[2] = {};
-    IDirect3DSurface8* m_pSavedDepth = nullptr;
-    IDirect3DSurface8* m_pSavedTarget = nullptr;
+    ComRef<IDirect3DDevice8> m_pDevice;
+    ComRef<IDirect3DTexture8> m_pSource;
+    ComRef<IDirect3DTexture8> m_pTargets[2];
+    ComRef<IDirect3DSurface8> m_pSavedDepth;
+    ComRef<IDirect3DSurface8> m_pSavedTarget;
     D3DVIEWPORT8 m_SavedViewport = {};
     D3DVIEWPORT8 m_TargetViewport = {};
     bool m_bReuse = false;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "ComRef.h"
 #include "FontFormat.h"
 
 class Font
@@ -34,7 +35,7 @@ public:
     bool LoadFromResource(const char* name);
     bool LoadFromFile(FILE* pFile); // closes the stream in every case
 
-    IDirect3DTexture8* GetTexture() const { return m_pTexture; }
+    IDirect3DTexture8* GetTexture() const { return m_pTexture.Get(); }
     int GetLineHeight() const { return m_LineHeight; }
     // A font that did not load has no glyphs: every code is then absent.
     const Glyph& GetGlyph(unsigned char code) const
@@ -44,7 +45,7 @@ public:
     }
 
 private:
-    IDirect3DTexture8* m_pTexture = nullptr;
+    ComRef<IDirect3DTexture8> m_pTexture;
     std::vector<Glyph> m_Glyphs;
     std::vector<FontFormat::KerningRecord> m_Kerning;
     int m_LineHeight = 0;
@@ -87,8 +88,8 @@ private:
     void Build();
 
     std::vector<Item> m_Items;
-    IDirect3DVertexBuffer8* m_pVB = nullptr;
-    IDirect3DIndexBuffer8* m_pIB = nullptr;
+    ComRef<IDirect3DVertexBuffer8> m_pVB;
+    ComRef<IDirect3DIndexBuffer8> m_pIB;
     IDirect3DDevice8* m_pDevice = nullptr;
     unsigned m_CapacityVertices = 0, m_CapacityIndices = 0, m_CapacityGlyphs = 0;
     Font* m_pFont = nullptr;

@@ -5,6 +5,7 @@
 // buffers come from one process-wide cache keyed by size and format.
 #include <d3d8.h>
 
+#include "ComRef.h"
 #include "RenderMath.h"
 
 class RenderToTexture
@@ -35,7 +36,7 @@ public:
     UINT GetWidth() const { return m_Width; }
     UINT GetHeight() const { return m_Height; }
     D3DFORMAT GetFormat() const { return m_Format; }
-    IDirect3DTexture8* GetTexture() const { return m_pTexture; }
+    IDirect3DTexture8* GetTexture() const { return m_pTexture.Get(); }
     IDirect3DSurface8* GetDepthSurface() const { return m_pOwnDepth; }
 
 private:
@@ -49,12 +50,13 @@ private:
     UINT m_Height = 0;
     D3DFORMAT m_Format = D3DFMT_UNKNOWN;
     D3DSURFACE_DESC m_TargetDesc = {};
-    IDirect3DTexture8* m_pTexture = nullptr;
-    IDirect3DSurface8* m_pSavedTarget = nullptr; // one reference while held
-    IDirect3DSurface8* m_pPrimaryDepth = nullptr; // one reference
-    IDirect3DSurface8* m_pOwnDepth = nullptr; // a cached surface, or the primary one with its own reference
+    ComRef<IDirect3DDevice8> m_pDevice; // released after what it made
+    ComRef<IDirect3DTexture8> m_pTexture;
+    ComRef<IDirect3DSurface8> m_pSavedTarget; // while held
+    ComRef<IDirect3DSurface8> m_pPrimaryDepth;
+    IDirect3DSurface8* m_pOwnDepth = nullptr; // a cached surface, or the primary one held by m_OwnDepthRef
+    ComRef<IDirect3DSurface8> m_OwnDepthRef;
     bool m_bOwnDepthIsPrimary = false;
-    IDirect3DDevice8* m_pDevice = nullptr; // one reference
     D3DVIEWPORT8 m_SavedViewport = {};
     D3DVIEWPORT8 m_TargetViewport = {};
 };

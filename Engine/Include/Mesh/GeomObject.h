@@ -4,6 +4,7 @@
 // Windows tree.
 #include <d3d8.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,7 @@ public:
     struct MorphFrame
     {
         float time;
-        std::vector<SoftwareMesh*> meshes;
+        std::vector<std::unique_ptr<SoftwareMesh>> meshes;
     };
     struct StateOverride
     {
@@ -86,7 +87,7 @@ public:
         m_bHasExcludedLights = true;
     }
     const std::vector<Light*>& GetExcludedLights() const { return m_ExcludedLights; }
-    void AddMesh(Mesh* mesh);
+    void AddMesh(std::unique_ptr<Mesh> mesh);
     void AddMorphFrameTime(float seconds) { m_MorphTimes.push_back(seconds); }
     void AddMorphTimedCallback(float seconds, TimedCallbackFn callback, int32_t argument = 0)
     {
@@ -97,7 +98,7 @@ public:
     void SetInformationFlags(uint32_t bits) { m_InformationFlags |= bits; }
     void ClearInformationFlags(uint32_t bits) { m_InformationFlags &= ~bits; }
     size_t GetMeshCount() const { return m_Meshes.size(); }
-    Mesh* GetMesh(size_t i) const { return m_Meshes[i]; }
+    Mesh* GetMesh(size_t i) const { return m_Meshes[i].get(); }
     const std::vector<MorphFrame>& GetMorphFrames() const { return m_MorphFrames; }
     void SetCulled(bool culled) { m_bCulled = culled; }
     bool IsCulled() const { return m_bCulled; }
@@ -122,7 +123,7 @@ private:
     void DropMorph(const char* why);
     void DrawInformation(Mesh* mesh, uint32_t meshIndex);
 
-    std::vector<Mesh*> m_Meshes;
+    std::vector<std::unique_ptr<Mesh>> m_Meshes;
     std::vector<Light*> m_ExcludedLights;
     bool m_bHasExcludedLights = false;
     float m_MorphDuration = 0;

@@ -5,9 +5,11 @@
 // blending and the geometric tests culling and picking use. Windows tree.
 #include <d3d8.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "ComRef.h"
 #include "MeshData.h"
 #include "MeshServices.h"
 #include "d3dx8math.h"
@@ -20,24 +22,8 @@ class CMemoryStream;
 class GeomObject;
 class MeshMaterial;
 
-class RefCounter
-{
-public:
-    virtual ~RefCounter() = default;
-    void AddRef() { ++m_RefCount; }
-    void Release()
-    {
-        if (--m_RefCount <= 0)
-            delete this;
-    }
-    int GetRefCount() const { return m_RefCount; }
-
-private:
-    int m_RefCount = 0;
-};
-
 // One morph frame: position and normal of every vertex.
-class SoftwareMesh : public RefCounter
+class SoftwareMesh
 {
 public:
     // Reads a mesh record, keeping 24 bytes of each vertex. False for an
@@ -49,14 +35,14 @@ private:
     MorphFrameData m_Data;
 };
 
-class Mesh : public RefCounter
+class Mesh
 {
 public:
     // Reads a mesh record. Null (logged) when the record is inconsistent;
     // the stream then stands after the record.
-    static Mesh* LoadFromStream(GeomObject* owner, IMeshLoadContext* scene, FileStorage::CArchive* archive,
+    static std::unique_ptr<Mesh> LoadFromStream(GeomObject* owner, IMeshLoadContext* scene, FileStorage::CArchive* archive,
                                 FileStorage::CMemoryStream& stream, uint32_t meshIndex, bool singleFrame);
-    ~Mesh() override;
+    ~Mesh();
 
     void Render(int pass);
     // Flat white wireframe, and each vertex's normal as a red world line
@@ -93,7 +79,7 @@ public:
     void SetOcclusionManager(const IOcclusionTest* manager) { m_pOcclusion = manager; }
     const D3DXVECTOR3* GetCorners() const { return m_Corners; }
     const std::vector<FileStorage::BoneRef>& GetBones() const { return m_Bones; }
-    IDirect3DVertexBuffer8* GetVertexBuffer() const { return m_ppVertexBuffer ? *m_ppVertexBuffer : nullptr; }
+    IDirect3DVertexBuffer8* GetVertexBuffer() const { return VertexBuffer(); }
     const std::vector<uint8_t>& GetBlendWeights() const { return m_BlendWeights; }
     uint32_t GetMeshIndex() const { return m_MeshIndex; }
 
@@ -113,7 +99,7 @@ public:
     bool LoadTangentCache(bool smoothed);
     void SaveTangentCache(bool smoothed);
     bool PassNeedsTangents(int pass) const;
-    IDirect3DVertexBuffer8* GetTangentStream(bool smoothed) const { return m_pTangentStream[smoothed ? 1 : 0]; }
+    IDirect3DVertexBuffer8* GetTangentStream(bool smoothed) const { return m_TangentStream[smoothed ? 1 : 0].Get(); }
     // Tangent x, y, z then binormal x, y, z for every vertex.
     const std::vector<float>& GetTangentData(bool smoothed) const { return m_TangentData[smoothed ? 1 : 0]; }
     bool HasTangentFailed() const { return m_bTangentFailed; }
@@ -131,7 +117,16 @@ private:
     IDirect3DDevice8* DrawingDevice() const;
     void ReleaseBuffers();
     void ReleaseTangentStreams();
-    IDirect3DVertexBuffer8* CreateTangentStream(const std::vector<float>& frames);
+    ComRef<IDirect3DVertexBuffer8> CreateTangentStream(const std::vector<float>& frames);
+    // The buffers drawn from: the mesh's own, or its cells in the pools.
+    IDirect3DVertexBuffer8* VertexBuffer() const
+    {
+        return m_bOwnsVertexBuffer ? m_OwnVertexBuffer.Get() : (m_ppPoolVertexBuffer ? *m_ppPoolVertexBuffer : nullptr);
+    }
+    IDirect3DIndexBuffer8* IndexBuffer() const
+    {
+        return m_bOwnsIndexBuffer ? m_OwnIndexBuffer.Get() : (m_ppPoolIndexBuffer ? *m_ppPoolIndexBuffer : nullptr);
+    }
 
     float m_Value[4] = {1, 1, 1, 1};
     std::vector<uint8_t> m_Vertices;
@@ -139,17 +134,19 @@ private:
     std::vector<uint16_t> m_Indices;
     uint32_t m_TriangleCount = 0;
     MeshMaterial* m_pMaterial = nullptr;
-    MeshMaterial* m_pOwnMaterial = nullptr; // the "__none__" default
+    std::unique_ptr<MeshMaterial> m_pOwnMaterial; // the "__none__" default
     uint32_t m_FVF = 0;
     std::vector<uint8_t> m_BlendWeights;
     uint32_t m_StartVertex = 0;
     uint32_t m_StartIndex = 0;
     bool m_bTransparent = false;
     bool m_bOwnsVertexBuffer = true;
-    IDirect3DVertexBuffer8** m_ppVertexBuffer = nullptr;
+    ComRef<IDirect3DVertexBuffer8> m_OwnVertexBuffer;
+    IDirect3DVertexBuffer8** m_ppPoolVertexBuffer = nullptr;
     uint32_t m_Stride = 0;
     bool m_bOwnsIndexBuffer = true;
-    IDirect3DIndexBuffer8** m_ppIndexBuffer = nullptr;
+    ComRef<IDirect3DIndexBuffer8> m_OwnIndexBuffer;
+    IDirect3DIndexBuffer8** m_ppPoolIndexBuffer = nullptr;
     uint32_t m_CullOverride = 0;
     D3DXVECTOR3 m_BoxMin, m_BoxMax;
     D3DXVECTOR3 m_Corners[8];
@@ -169,7 +166,7 @@ private:
     bool m_bSmoothNormals = false;
     std::vector<uint8_t> m_SmoothedVertices;
     bool m_bSmoothedInBuffer = false;
-    IDirect3DVertexBuffer8* m_pTangentStream[2] = {nullptr, nullptr};
+    ComRef<IDirect3DVertexBuffer8> m_TangentStream[2];
     std::vector<float> m_TangentData[2];
     bool m_bTangentFailed = false;
     std::vector<uint32_t> m_Mapping;

@@ -2,6 +2,7 @@
 // What meshes and geometry objects ask of the scene services built on top of
 // them: the scene they load into, the occlusion test and the culling tree of
 // static objects. The scene and the culling library implement these.
+#include <memory>
 #include <string>
 
 #include "TexMap.h"
@@ -16,7 +17,7 @@ class IMeshLoadContext : public ITextureCache
 {
 public:
     virtual MeshMaterial* FindMaterial(const std::string& name) const = 0;
-    virtual void SetMaterial(const std::string& name, MeshMaterial* material) = 0;
+    virtual void SetMaterial(const std::string& name, std::unique_ptr<MeshMaterial> material) = 0;
     virtual bool MatchesSmoothNormalPattern(const std::string& name) const = 0;
 
 protected:

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ObjectMask.h"
+#include "ComRef.h"
 #include "MeshServices.h"
 
 class Object;
@@ -57,7 +58,7 @@ public:
     Light* FindLight(const std::string& name) const;
     Camera* FindCamera(const std::string& name) const;
     MeshMaterial* FindMaterial(const std::string& name) const override;
-    void SetMaterial(const std::string& name, MeshMaterial* material) override;
+    void SetMaterial(const std::string& name, std::unique_ptr<MeshMaterial> material) override;
 
     IDirect3DBaseTexture8* GetCachedTexture(const std::string& name, int32_t type) override;
     void SetCachedTexture(const std::string& name, int32_t type, IDirect3DBaseTexture8* texture) override;
@@ -73,17 +74,17 @@ public:
     // Enters the static geometry into the culling tree (a quadtree of three
     // levels), once after loading.
     void BuildOctree();
-    COctreeManager* GetOctreeManager() const { return m_pOctree; }
+    COctreeManager* GetOctreeManager() const { return m_pOctree.get(); }
     void AddSmoothNormalPattern(const std::string& pattern) { m_SmoothNormalPatterns.push_back(pattern); }
     bool MatchesSmoothNormalPattern(const std::string& name) const override;
     void SetLoadHook(const std::string& entryName, std::function<void(bool)> hook) { m_LoadHooks[entryName] = hook; }
 
     Camera* GetActiveCamera() const { return m_pActiveCamera; }
     void SetActiveCamera(Camera* camera) { m_pActiveCamera = camera; }
-    GeomObject* GetRoot() const { return m_pRoot; }
+    GeomObject* GetRoot() const { return m_pRoot.get(); }
     D3DCOLOR GetAmbientColor() const { return m_Ambient; }
-    CLightTable* GetLightTable() const { return m_pLightTable; }
-    COcclusionManager* GetOcclusionManager() const { return m_pOcclusion; }
+    CLightTable* GetLightTable() const { return m_pLightTable.get(); }
+    COcclusionManager* GetOcclusionManager() const { return m_pOcclusion.get(); }
     const std::vector<RenderEntry>& GetOpaqueList() const { return m_Opaque; }
     const std::vector<RenderEntry>& GetTransparentList() const { return m_Transparent; }
     const std::vector<Light*>& GetLights() const { return m_Lights; }
@@ -92,20 +93,21 @@ public:
 
 private:
     std::string m_Path;
+    // The objects by name, which name masks read; the scene frees them (and
+    // tells the culling tree) before its members go.
     std::map<std::string, Object*> m_Objects;
-    std::vector<Object*> m_Replaced; // owned; names taken over by later objects
-    GeomObject* m_pRoot;
-    std::map<std::string, MeshMaterial*> m_Materials;
+    std::unique_ptr<GeomObject> m_pRoot;
+    std::vector<std::unique_ptr<Object>> m_Replaced; // names taken over by later objects
+    std::map<std::pair<std::string, int32_t>, ComRef<IDirect3DBaseTexture8>> m_Textures;
+    std::map<std::string, std::unique_ptr<MeshMaterial>> m_Materials; // go before the textures they use
     std::vector<Light*> m_Lights;
     Camera* m_pActiveCamera = nullptr;
-    std::map<std::pair<std::string, int32_t>, IDirect3DBaseTexture8*> m_Textures;
     IDirect3DDevice8* m_pDevice;
     std::vector<RenderEntry> m_Opaque, m_Transparent;
-    bool m_bOwnsLightTable = true;
-    CLightTable* m_pLightTable;
+    std::unique_ptr<CLightTable> m_pLightTable;
     D3DCOLOR m_Ambient = 0;
     std::map<std::string, std::function<void(bool)>> m_LoadHooks;
-    COcclusionManager* m_pOcclusion;
-    COctreeManager* m_pOctree;
+    std::unique_ptr<COcclusionManager> m_pOcclusion;
+    std::unique_ptr<COctreeManager> m_pOctree;
     std::vector<std::string> m_SmoothNormalPatterns;
 };

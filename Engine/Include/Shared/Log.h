@@ -54,17 +54,7 @@ protected:
     std::string m_Text;
 };
 
-class CExternLog : public CLogFile
-{
-public:
-    explicit CExternLog(CLogFile* pLog) : m_pLog(pLog) {}
-
-private:
-    CLogFile* m_pLog;
-};
-
 extern CLogFile g_Log;
-extern CExternLog g_ExternLog;
 
 // printf into a string through a 2048-character buffer.
 std::string FormatString(const char* format, ...)

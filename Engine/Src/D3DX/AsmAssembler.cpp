@@ -1,6 +1,7 @@
 // Shader text to Direct3D 8 tokens, one statement per line.
 #include "AsmAssembler.h"
 #include "AsmTokens.h"
+#include "d3dx8shader.h"
 
 #include <cctype>
 #include <charconv>
@@ -147,7 +148,7 @@ public:
     }
 
 private:
-    bool Validate() const { return (m_Flags & 2) == 0; }
+    bool Validate() const { return (m_Flags & D3DXASM_SKIPVALIDATION) == 0; }
     bool Vertex() const { return m_Kind == KindVertex; }
     bool Pixel() const { return m_Kind == KindPixel; }
 
@@ -536,7 +537,7 @@ private:
 
     void Emit(const std::vector<DWORD>& tokens)
     {
-        if (m_Flags & 1)
+        if (m_Flags & D3DXASM_DEBUG)
         {
             m_Out.Code.push_back(Comment(2));
             m_Out.Code.push_back(DebugLineTag);

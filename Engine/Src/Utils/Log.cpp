@@ -11,8 +11,6 @@
 #include <time.h>
 #endif
 
-// g_ExternLog is defined first so that it is constructed before g_Log.
-CExternLog g_ExternLog(&g_Log);
 CLogFile g_Log;
 
 namespace

@@ -159,7 +159,12 @@ int LuaGlue::VariableIndex(lua_State* L)
     return 1;
 }
 
-int LuaGlue::Print(lua_State* L)
+namespace
+{
+// Hands each argument's text to `sink` in order, up to the first argument
+// that is neither a string nor a number, which raises the Lua error. The
+// text goes out of scope first: the error does not return.
+template <class Sink> int ForEachArgumentText(lua_State* L, Sink sink)
 {
     const int count = lua_gettop(L);
     bool ok = true;
@@ -169,29 +174,24 @@ int LuaGlue::Print(lua_State* L)
         {
             ok = ArgumentText(L, i, text);
             if (ok)
-                Glue().printBuffer += text;
+                sink(text);
         }
     }
     return ok ? 0 : IncorrectArgument(L);
 }
+} // namespace
+
+int LuaGlue::Print(lua_State* L)
+{
+    return ForEachArgumentText(L, [](const std::string& text) { Glue().printBuffer += text; });
+}
 
 int LuaGlue::PrintToLog(lua_State* L)
 {
-    const int count = lua_gettop(L);
-    bool ok = true;
-    {
-        std::string text;
-        for (int i = 1; i <= count && ok; ++i)
-        {
-            ok = ArgumentText(L, i, text);
-            if (ok)
-            {
-                g_Log.Printf("%s(%i) ", g_MetaEffectFileName.c_str(), Glue().blockIndex);
-                g_Log.Printf("- %s \n", text.c_str());
-            }
-        }
-    }
-    return ok ? 0 : IncorrectArgument(L);
+    return ForEachArgumentText(L, [](const std::string& text) {
+        g_Log.Printf("%s(%i) ", g_MetaEffectFileName.c_str(), Glue().blockIndex);
+        g_Log.Printf("- %s \n", text.c_str());
+    });
 }
 
 int LuaGlue::LoadLuaLibraries(lua_State* L)

@@ -33,26 +33,24 @@ DWORD CRandomBlur::GetTextureFVF(int count)
 CRandomBlur::CRandomBlur(IDirect3DDevice8* pDevice, IDirect3DTexture8* pSource, int size)
 {
     m_bReady = true;
-    m_pDevice = pDevice;
-    m_pSource = pSource;
+    m_pDevice = ComRef<IDirect3DDevice8>::Share(pDevice);
+    m_pSource = ComRef<IDirect3DTexture8>::Share(pSource);
     if (!pDevice || !pSource)
     {
         m_bReady = false;
         return;
     }
-    pDevice->AddRef();
-    pSource->AddRef();
 
     // The device must be able to tell its state, which every blur restores.
-    if (FAILED(pDevice->GetRenderTarget(&m_pSavedTarget)))
+    if (FAILED(pDevice->GetRenderTarget(m_pSavedTarget.Put())))
     {
-        m_pSavedTarget = nullptr;
+        m_pSavedTarget.Reset();
         LogError(568);
         m_bReady = false;
     }
-    if (FAILED(pDevice->GetDepthStencilSurface(&m_pSavedDepth)))
+    if (FAILED(pDevice->GetDepthStencilSurface(m_pSavedDepth.Put())))
     {
-        m_pSavedDepth = nullptr;
+        m_pSavedDepth.Reset();
         LogError(574);
         m_bReady = false;
     }
@@ -72,13 +70,13 @@ CRandomBlur::CRandomBlur(IDirect3DDevice8* pDevice, IDirect3DTexture8* pSource, 
         g_Log.Printf("CRandomBlur constructor. Width: %u; Height: %u\n", width, height);
 
     RenderStateManager& rsm = RenderStateManager::Instance();
-    for (IDirect3DTexture8*& target : m_pTargets)
+    for (ComRef<IDirect3DTexture8>& target : m_pTargets)
     {
         const HRESULT hr =
-            pDevice->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, desc.Format, D3DPOOL_DEFAULT, &target);
+            pDevice->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, desc.Format, D3DPOOL_DEFAULT, target.Put());
         if (FAILED(hr))
         {
-            target = nullptr;
+            target.Reset();
             char text[200];
             D3DXGetErrorStringA(hr, text, sizeof(text));
             g_Log.Printf(" %s \n", text);
@@ -86,7 +84,7 @@ CRandomBlur::CRandomBlur(IDirect3DDevice8* pDevice, IDirect3DTexture8* pSource, 
             m_bReady = false;
             break;
         }
-        rsm.AddTextureMemory(target);
+        rsm.AddTextureMemory(target.Get());
     }
     if (width == 0 || height == 0)
         g_Log.Printf("CRandomBlur constructor. Width: %u; Height: %u\n", width, height);
@@ -118,10 +116,6 @@ CRandomBlur::CRandomBlur(IDirect3DDevice8* pDevice, IDirect3DTexture8* pSource, 
 CRandomBlur::~CRandomBlur()
 {
     ReleaseSavedState();
-    for (IDirect3DTexture8*& target : m_pTargets)
-        SafeRelease(target);
-    SafeRelease(m_pSource);
-    SafeRelease(m_pDevice);
 }
 
 void CRandomBlur::SetStrength(int level)
@@ -134,18 +128,18 @@ void CRandomBlur::SetStrength(int level)
 
 void CRandomBlur::ReleaseSavedState()
 {
-    SafeRelease(m_pSavedTarget);
-    SafeRelease(m_pSavedDepth);
+    m_pSavedTarget.Reset();
+    m_pSavedDepth.Reset();
 }
 
 bool CRandomBlur::SaveDeviceState()
 {
     ReleaseSavedState();
-    if (FAILED(m_pDevice->GetRenderTarget(&m_pSavedTarget)))
-        m_pSavedTarget = nullptr;
+    if (FAILED(m_pDevice->GetRenderTarget(m_pSavedTarget.Put())))
+        m_pSavedTarget.Reset();
     // A device without a depth buffer has none to restore.
-    if (FAILED(m_pDevice->GetDepthStencilSurface(&m_pSavedDepth)))
-        m_pSavedDepth = nullptr;
+    if (FAILED(m_pDevice->GetDepthStencilSurface(m_pSavedDepth.Put())))
+        m_pSavedDepth.Reset();
     if (!m_pSavedTarget || FAILED(m_pDevice->GetViewport(&m_SavedViewport)))
     {
         ReleaseSavedState();
@@ -156,7 +150,7 @@ bool CRandomBlur::SaveDeviceState()
 
 void CRandomBlur::RestoreDeviceState()
 {
-    if (FAILED(m_pDevice->SetRenderTarget(m_pSavedTarget, m_pSavedDepth)))
+    if (FAILED(m_pDevice->SetRenderTarget(m_pSavedTarget.Get(), m_pSavedDepth.Get())))
     {
         LogError(1018);
         m_bReady = false;
@@ -182,17 +176,17 @@ IDirect3DTexture8* CRandomBlur::Blur()
     if (m_Strength.IsOff())
     {
         RestoreDeviceState();
-        return m_pSource;
+        return m_pSource.Get();
     }
     if (m_bReuse && m_bPrepared)
     {
         ReleaseSavedState();
-        return m_pTargets[(m_Strength.passes + 1) % 2];
+        return m_pTargets[(m_Strength.passes + 1) % 2].Get();
     }
     for (int pass = 0; pass < m_Strength.passes; ++pass)
     {
-        IDirect3DTexture8* source = pass == 0 ? m_pSource : m_pTargets[(pass - 1) % 2];
-        if (FAILED(DrawPass(pass, source, m_pTargets[pass % 2])))
+        IDirect3DTexture8* source = pass == 0 ? m_pSource.Get() : m_pTargets[(pass - 1) % 2].Get();
+        if (FAILED(DrawPass(pass, source, m_pTargets[pass % 2].Get())))
         {
             LogError(pass == 0 ? 1053 : 1062);
             m_bReady = false;
@@ -202,7 +196,7 @@ IDirect3DTexture8* CRandomBlur::Blur()
     }
     RestoreDeviceState();
     m_bPrepared = true;
-    return m_pTargets[(m_Strength.passes + 1) % 2];
+    return m_pTargets[(m_Strength.passes + 1) % 2].Get();
 }
 
 void CRandomBlur::TapCoordinates(int pass, int tap, const std::pair<float, float>& mean, float cu, float cv,

@@ -34,12 +34,6 @@ int Kerning(const Font::Glyph& g, char next)
     return it == g.kerning.end() ? 0 : it->second;
 }
 
-template <class T> void SafeRelease(T*& p)
-{
-    if (p)
-        p->Release();
-    p = nullptr;
-}
 } // namespace
 
 D3DCOLOR PackColour(float r, float g, float b, float a)
@@ -58,7 +52,7 @@ Font::Font() = default;
 
 Font::~Font()
 {
-    SafeRelease(m_pTexture);
+    m_pTexture.Reset();
 }
 
 bool Font::LoadFromMemory(const void* pData, size_t size)
@@ -88,16 +82,16 @@ bool Font::LoadFromMemory(const void* pData, size_t size)
     for (const FontFormat::KerningRecord& k : m_Kerning)
         m_Glyphs[k.first].kerning[static_cast<signed char>(k.second & 0xFF)] = k.amount;
 
-    SafeRelease(m_pTexture);
+    m_pTexture.Reset();
     RenderStateManager& rsm = RenderStateManager::Instance();
     if (!rsm.GetDevice())
         return false;
     const HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(
         rsm.GetDevice(), file.image, UINT(file.imageSize), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN,
-        D3DPOOL_DEFAULT, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER, D3DX_FILTER_BOX, 0, nullptr, nullptr, &m_pTexture);
+        D3DPOOL_DEFAULT, D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER, D3DX_FILTER_BOX, 0, nullptr, nullptr, m_pTexture.Put());
     if (FAILED(hr))
         return false;
-    rsm.AddTextureMemory(m_pTexture);
+    rsm.AddTextureMemory(m_pTexture.Get());
     return true;
 }
 
@@ -159,8 +153,8 @@ TextBatch::TextBatch()
 
 TextBatch::~TextBatch()
 {
-    SafeRelease(m_pVB);
-    SafeRelease(m_pIB);
+    m_pVB.Reset();
+    m_pIB.Reset();
 }
 
 int TextBatch::AddText(const std::string& text, const float position[2], const float colour[4], float scale)
@@ -198,23 +192,23 @@ void TextBatch::Reserve(unsigned glyphs)
     m_pDevice = rsm.GetDevice();
     if (!m_pDevice || glyphs == 0)
         return;
-    SafeRelease(m_pVB);
-    SafeRelease(m_pIB);
+    m_pVB.Reset();
+    m_pIB.Reset();
     m_CapacityGlyphs = m_CapacityVertices = m_CapacityIndices = 0;
     if (FAILED(rsm.CreateVertexBuffer(glyphs * 4 * kTextStride, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, kTextFvf,
-                                      D3DPOOL_DEFAULT, &m_pVB)) ||
+                                      D3DPOOL_DEFAULT, m_pVB.Put())) ||
         FAILED(rsm.CreateIndexBuffer(glyphs * 6 * sizeof(WORD), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
-                                     D3DPOOL_DEFAULT, &m_pIB)))
+                                     D3DPOOL_DEFAULT, m_pIB.Put())))
     {
-        SafeRelease(m_pVB);
-        SafeRelease(m_pIB);
+        m_pVB.Reset();
+        m_pIB.Reset();
         return;
     }
     BYTE* p = nullptr;
     if (FAILED(m_pIB->Lock(0, 0, &p, 0)))
     {
-        SafeRelease(m_pVB);
-        SafeRelease(m_pIB);
+        m_pVB.Reset();
+        m_pIB.Reset();
         return;
     }
     WORD* idx = reinterpret_cast<WORD*>(p);
@@ -297,8 +291,8 @@ void TextBatch::Render()
     if (m_pVB && m_pDevice != RenderStateManager::Instance().GetDevice())
     {
         // The buffers belong to a device that is gone: make new ones.
-        SafeRelease(m_pVB);
-        SafeRelease(m_pIB);
+        m_pVB.Reset();
+        m_pIB.Reset();
         m_bBuilt = false;
     }
     if (!m_bBuilt)
@@ -339,8 +333,8 @@ void TextBatch::Render()
     m_pDevice->SetTexture(0, m_pFont->GetTexture());
     m_pDevice->SetTexture(1, nullptr);
     m_pDevice->SetTexture(2, nullptr);
-    m_pDevice->SetStreamSource(0, m_pVB, kTextStride);
-    m_pDevice->SetIndices(m_pIB, 0);
+    m_pDevice->SetStreamSource(0, m_pVB.Get(), kTextStride);
+    m_pDevice->SetIndices(m_pIB.Get(), 0);
     m_pDevice->SetVertexShader(kTextFvf);
     m_pDevice->SetPixelShader(0);
     m_pDevice->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, m_DrawnQuads * 4, 0, m_DrawnQuads * 2);
@@ -355,14 +349,14 @@ void DrawRect(int left, int top, int right, int bottom, float r, float g, float 
         return;
 
     // Shared by every call; they live until the process ends.
-    static IDirect3DVertexBuffer8* s_pVB = nullptr;
-    static IDirect3DIndexBuffer8* s_pIB = nullptr;
+    static ComRef<IDirect3DVertexBuffer8>& s_pVB = *new ComRef<IDirect3DVertexBuffer8>;
+    static ComRef<IDirect3DIndexBuffer8>& s_pIB = *new ComRef<IDirect3DIndexBuffer8>;
     static bool s_bTriedVB = false, s_bTriedIB = false;
     static IDirect3DDevice8* s_pDevice = nullptr;
     if (device != s_pDevice)
     {
-        SafeRelease(s_pVB);
-        SafeRelease(s_pIB);
+        s_pVB.Reset();
+        s_pIB.Reset();
         s_bTriedVB = s_bTriedIB = false;
         s_pDevice = device;
     }
@@ -370,10 +364,10 @@ void DrawRect(int left, int top, int right, int bottom, float r, float g, float 
     {
         s_bTriedVB = true;
         const HRESULT hr = rsm.CreateVertexBuffer(4 * kRectStride, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, kRectFvf,
-                                                  D3DPOOL_DEFAULT, &s_pVB);
+                                                  D3DPOOL_DEFAULT, s_pVB.Put());
         if (FAILED(hr))
         {
-            s_pVB = nullptr;
+            s_pVB.Reset();
             g_Log.Printf("Font[DrawRect]: Failed to create vertex buffer: %s\n", GetErrorString(hr).c_str());
         }
     }
@@ -393,11 +387,11 @@ void DrawRect(int left, int top, int right, int bottom, float r, float g, float 
     {
         s_bTriedIB = true;
         const HRESULT hr = rsm.CreateIndexBuffer(6 * sizeof(WORD), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
-                                                 D3DPOOL_DEFAULT, &s_pIB);
+                                                 D3DPOOL_DEFAULT, s_pIB.Put());
         BYTE* ip = nullptr;
         if (FAILED(hr))
         {
-            s_pIB = nullptr;
+            s_pIB.Reset();
             g_Log.Printf("Font[DrawRect]: Failed to create index buffer: %s\n", GetErrorString(hr).c_str());
         }
         else if (SUCCEEDED(s_pIB->Lock(0, 0, &ip, 0)))
@@ -411,8 +405,8 @@ void DrawRect(int left, int top, int right, int bottom, float r, float g, float 
         return;
 
     rsm.PushStates();
-    device->SetStreamSource(0, s_pVB, kRectStride);
-    device->SetIndices(s_pIB, 0);
+    device->SetStreamSource(0, s_pVB.Get(), kRectStride);
+    device->SetIndices(s_pIB.Get(), 0);
     device->SetVertexShader(kRectFvf);
     for (DWORD s = 0; s <= 2; ++s)
         device->SetTexture(s, nullptr);

@@ -87,25 +87,21 @@ RenderToTexture::RenderToTexture() = default;
 RenderToTexture::~RenderToTexture()
 {
     ReleaseSurfaces();
-    SafeRelease(m_pSavedTarget);
-    SafeRelease(m_pTexture);
-    SafeRelease(m_pDevice);
 }
 
 void RenderToTexture::ReleaseCreationReferences()
 {
-    SafeRelease(m_pSavedTarget);
-    SafeRelease(m_pPrimaryDepth);
+    m_pSavedTarget.Reset();
+    m_pPrimaryDepth.Reset();
 }
 
 void RenderToTexture::ReleaseSurfaces()
 {
-    if (m_bOwnDepthIsPrimary)
-        SafeRelease(m_pOwnDepth);
+    m_OwnDepthRef.Reset();
     m_pOwnDepth = nullptr;
     m_bOwnDepthIsPrimary = false;
-    SafeRelease(m_pPrimaryDepth);
-    SafeRelease(m_pTexture);
+    m_pPrimaryDepth.Reset();
+    m_pTexture.Reset();
 }
 
 HRESULT RenderToTexture::Create(IDirect3DDevice8* pDevice, bool useDepth, UINT width, UINT height,
@@ -114,7 +110,7 @@ HRESULT RenderToTexture::Create(IDirect3DDevice8* pDevice, bool useDepth, UINT w
     // A second creation starts from nothing.
     ReleaseSurfaces();
     ReleaseCreationReferences();
-    SafeRelease(m_pDevice);
+    m_pDevice.Reset();
 
     m_bReady = false;
     m_bCapsKnown = m_bPow2Required = false;
@@ -127,14 +123,13 @@ HRESULT RenderToTexture::Create(IDirect3DDevice8* pDevice, bool useDepth, UINT w
         m_bPow2Required = (caps.TextureCaps & D3DPTEXTURECAPS_POW2) != 0;
     }
     m_bUseDepth = useDepth;
-    m_pDevice = pDevice;
-    m_pDevice->AddRef();
+    m_pDevice = ComRef<IDirect3DDevice8>::Share(pDevice);
 
     HRESULT hr = pDevice->GetViewport(&m_SavedViewport);
     if (SUCCEEDED(hr))
-        hr = pDevice->GetRenderTarget(&m_pSavedTarget);
+        hr = pDevice->GetRenderTarget(m_pSavedTarget.Put());
     if (SUCCEEDED(hr))
-        hr = pDevice->GetDepthStencilSurface(&m_pPrimaryDepth);
+        hr = pDevice->GetDepthStencilSurface(m_pPrimaryDepth.Put());
     if (SUCCEEDED(hr))
         hr = m_pSavedTarget->GetDesc(&m_TargetDesc);
     if (FAILED(hr))
@@ -158,7 +153,7 @@ HRESULT RenderToTexture::Create(IDirect3DDevice8* pDevice, bool useDepth, UINT w
     RenderStateManager& rsm = RenderStateManager::Instance();
     g_Log.Printf(" RenderToTexture: Creating render target %u x %u x %s... ", m_Width, m_Height,
                  GetTextureFormatName(m_Format));
-    hr = rsm.CreateRenderTargetTexture(m_Width, m_Height, m_Format, &m_pTexture);
+    hr = rsm.CreateRenderTargetTexture(m_Width, m_Height, m_Format, m_pTexture.Put());
     if (FAILED(hr))
     {
         char text[1024];
@@ -166,7 +161,7 @@ HRESULT RenderToTexture::Create(IDirect3DDevice8* pDevice, bool useDepth, UINT w
         g_Log.Printf("error %x - ", (unsigned)hr);
         g_Log.Printf(" %s\n", text);
         LogError(299);
-        m_pTexture = nullptr;
+        m_pTexture.Reset();
         ReleaseCreationReferences();
         return hr;
     }
@@ -177,15 +172,15 @@ HRESULT RenderToTexture::Create(IDirect3DDevice8* pDevice, bool useDepth, UINT w
     {
         m_Width = rw;
         m_Height = rh;
-        SafeRelease(m_pTexture);
+        m_pTexture.Reset();
         g_Log.Printf(" RenderToTexture:  adjusting params to %u x %u x %s... ", m_Width, m_Height,
                      GetTextureFormatName(m_Format));
-        hr = rsm.CreateRenderTargetTexture(m_Width, m_Height, m_Format, &m_pTexture);
+        hr = rsm.CreateRenderTargetTexture(m_Width, m_Height, m_Format, m_pTexture.Put());
         if (FAILED(hr))
         {
             g_Log.Printf("error %x\n", (unsigned)hr);
             LogError(325);
-            m_pTexture = nullptr;
+            m_pTexture.Reset();
             ReleaseCreationReferences();
             return hr;
         }
@@ -201,8 +196,8 @@ HRESULT RenderToTexture::Create(IDirect3DDevice8* pDevice, bool useDepth, UINT w
     {
         if (sharePrimaryDepth && m_Width == m_TargetDesc.Width && m_Height == m_TargetDesc.Height)
         {
-            m_pOwnDepth = m_pPrimaryDepth;
-            m_pOwnDepth->AddRef();
+            m_OwnDepthRef = m_pPrimaryDepth;
+            m_pOwnDepth = m_OwnDepthRef.Get();
             m_bOwnDepthIsPrimary = true;
             g_Log.Printf(" RenderToTexture:  using primary depth buffer %u x %u x %s\n", depthDesc.Width,
                          depthDesc.Height, GetTextureFormatName(depthDesc.Format));
@@ -217,13 +212,13 @@ HRESULT RenderToTexture::Create(IDirect3DDevice8* pDevice, bool useDepth, UINT w
                 LogError(373);
                 m_pOwnDepth = nullptr;
                 ReleaseCreationReferences();
-                SafeRelease(m_pTexture);
+                m_pTexture.Reset();
                 return hr;
             }
         }
     }
 
-    SafeRelease(m_pSavedTarget);
+    m_pSavedTarget.Reset();
     m_TargetViewport = {0, 0, m_Width, m_Height, 0.0f, 1.0f};
     m_bReady = true;
     return S_OK;
@@ -248,11 +243,11 @@ HRESULT RenderToTexture::Begin(bool clear)
         m_bReady = false;
         return hr;
     }
-    SafeRelease(m_pSavedTarget);
-    hr = m_pDevice->GetRenderTarget(&m_pSavedTarget);
+    m_pSavedTarget.Reset();
+    hr = m_pDevice->GetRenderTarget(m_pSavedTarget.Put());
     if (FAILED(hr))
     {
-        m_pSavedTarget = nullptr;
+        m_pSavedTarget.Reset();
         LogError(420);
         m_bReady = false;
         return hr;
@@ -273,9 +268,9 @@ HRESULT RenderToTexture::Begin(bool clear)
     hr = m_pDevice->SetViewport(&m_TargetViewport);
     if (FAILED(hr))
     {
-        m_pDevice->SetRenderTarget(m_pSavedTarget, m_pPrimaryDepth);
+        m_pDevice->SetRenderTarget(m_pSavedTarget.Get(), m_pPrimaryDepth.Get());
         m_pDevice->SetViewport(&m_SavedViewport);
-        SafeRelease(m_pSavedTarget);
+        m_pSavedTarget.Reset();
         LogError(440);
         m_bReady = false;
         return hr;
@@ -289,9 +284,9 @@ HRESULT RenderToTexture::End()
 {
     if (!m_bReady)
         return E_FAIL;
-    HRESULT hr = m_pDevice->SetRenderTarget(m_pSavedTarget, m_pPrimaryDepth);
+    HRESULT hr = m_pDevice->SetRenderTarget(m_pSavedTarget.Get(), m_pPrimaryDepth.Get());
     // The device holds the target again: our reference from Begin goes.
-    SafeRelease(m_pSavedTarget);
+    m_pSavedTarget.Reset();
     if (FAILED(hr))
     {
         LogError(463);

@@ -13,32 +13,21 @@
 
 GeomObject::GeomObject(const std::string& name) : Object(name), m_MorphTimer(1, 0) {}
 
-GeomObject::~GeomObject()
-{
-    for (Mesh* mesh : m_Meshes)
-        mesh->Release();
-    for (MorphFrame& frame : m_MorphFrames)
-        for (SoftwareMesh* mesh : frame.meshes)
-            mesh->Release();
-}
+GeomObject::~GeomObject() = default;
 
 bool GeomObject::IsTransparent() const
 {
     return !m_Meshes.empty() && m_Meshes[0]->GetMaterial() && m_Meshes[0]->GetMaterial()->HasAlpha();
 }
 
-void GeomObject::AddMesh(Mesh* mesh)
+void GeomObject::AddMesh(std::unique_ptr<Mesh> mesh)
 {
-    mesh->AddRef();
-    m_Meshes.push_back(mesh);
+    m_Meshes.push_back(std::move(mesh));
 }
 
 void GeomObject::DropMorph(const char* why)
 {
     g_Log.Printf("Error: the morph of object \"%s\" is dropped: %s\n", m_Name.c_str(), why);
-    for (MorphFrame& frame : m_MorphFrames)
-        for (SoftwareMesh* mesh : frame.meshes)
-            mesh->Release();
     m_MorphFrames.clear();
     m_MorphTimes.clear();
 }
@@ -54,8 +43,8 @@ void GeomObject::LoadFromStream(const std::string& name, FileStorage::CMemoryStr
     stream.ReadU32();
     const uint16_t count = stream.ReadU16();
     for (uint16_t i = 0; i < count; ++i)
-        if (Mesh* mesh = Mesh::LoadFromStream(this, scene, archive, stream, i, frames == 1))
-            AddMesh(mesh);
+        if (std::unique_ptr<Mesh> mesh = Mesh::LoadFromStream(this, scene, archive, stream, i, frames == 1))
+            AddMesh(std::move(mesh));
     if (frames == 1)
         return;
 
@@ -71,9 +60,8 @@ void GeomObject::LoadFromStream(const std::string& name, FileStorage::CMemoryStr
         const uint16_t meshes = stream.ReadU16();
         for (uint16_t i = 0; i < meshes; ++i)
         {
-            SoftwareMesh* mesh = new SoftwareMesh;
-            mesh->AddRef();
-            frame.meshes.push_back(mesh);
+            frame.meshes.push_back(std::make_unique<SoftwareMesh>());
+            SoftwareMesh* mesh = frame.meshes.back().get();
             std::string problem;
             if (!mesh->LoadFromStream(stream, &problem))
                 consistent = false;
@@ -114,7 +102,7 @@ void GeomObject::UpdateMorph()
     float weight = 0;
     FindMorphFrames(m_MorphTimes, cur, &k, &weight);
     for (size_t i = 0; i < m_Meshes.size(); ++i)
-        m_Meshes[i]->BlendMorphFrames(m_MorphFrames[size_t(k)].meshes[i], m_MorphFrames[size_t(k) + 1].meshes[i],
+        m_Meshes[i]->BlendMorphFrames(m_MorphFrames[size_t(k)].meshes[i].get(), m_MorphFrames[size_t(k) + 1].meshes[i].get(),
                                       weight);
 }
 
@@ -146,7 +134,7 @@ uint32_t GeomObject::GetMorphEndMs() const
 D3DXVECTOR3 GeomObject::GetBoundingBoxMin() const
 {
     D3DXVECTOR3 r(FLT_MAX, FLT_MAX, FLT_MAX);
-    for (Mesh* mesh : m_Meshes)
+    for (const std::unique_ptr<Mesh>& mesh : m_Meshes)
     {
         const D3DXVECTOR3 m = mesh->GetBoundingBoxMin(m_World);
         D3DXVec3Minimize(&r, &r, &m);
@@ -157,7 +145,7 @@ D3DXVECTOR3 GeomObject::GetBoundingBoxMin() const
 D3DXVECTOR3 GeomObject::GetBoundingBoxMax() const
 {
     D3DXVECTOR3 r(-FLT_MAX, -FLT_MAX, -FLT_MAX);
-    for (Mesh* mesh : m_Meshes)
+    for (const std::unique_ptr<Mesh>& mesh : m_Meshes)
     {
         const D3DXVECTOR3 m = mesh->GetBoundingBoxMax(m_World);
         D3DXVec3Maximize(&r, &r, &m);
@@ -169,7 +157,7 @@ bool GeomObject::IntersectRay(D3DXVECTOR3* out, const D3DXVECTOR3& origin, const
 {
     bool found = false;
     float best = FLT_MAX;
-    for (Mesh* mesh : m_Meshes)
+    for (const std::unique_ptr<Mesh>& mesh : m_Meshes)
     {
         D3DXVECTOR3 hit;
         if (!mesh->IntersectRay(m_World, origin, direction, &hit))
@@ -210,7 +198,7 @@ void GeomObject::Render(IDirect3DDevice8* device, uint32_t meshIndex, int pass)
         return;
     RenderStateManager& cache = RenderStateManager::Instance();
     cache.SetTransform(&m_World, D3DTS_WORLD);
-    Mesh* mesh = m_Meshes[meshIndex];
+    Mesh* mesh = m_Meshes[meshIndex].get();
     if (mesh->GetCullingFlag())
     {
         if (!mesh->IsInFrustum(device))

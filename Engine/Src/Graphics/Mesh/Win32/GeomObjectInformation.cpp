@@ -11,7 +11,7 @@
 uint32_t GeomObject::GetInfoVertexCount() const
 {
     uint32_t n = 0;
-    for (const Mesh* mesh : m_Meshes)
+    for (const std::unique_ptr<Mesh>& mesh : m_Meshes)
         n += mesh->GetVertexCount();
     return n;
 }
@@ -19,7 +19,7 @@ uint32_t GeomObject::GetInfoVertexCount() const
 uint32_t GeomObject::GetInfoTriangleCount() const
 {
     uint32_t n = 0;
-    for (const Mesh* mesh : m_Meshes)
+    for (const std::unique_ptr<Mesh>& mesh : m_Meshes)
         n += mesh->GetTriangleCount();
     return n;
 }
@@ -50,7 +50,7 @@ void GeomObject::AppendInformation(std::vector<std::string>* lines) const
         lines->push_back(FormatString("Parent: %s", m_pParent->GetName().c_str()));
     for (size_t i = 0; i < m_Meshes.size(); ++i)
     {
-        const Mesh* mesh = m_Meshes[i];
+        const Mesh* mesh = m_Meshes[i].get();
         std::string line = FormatString("Mesh %u: [faces: %u   vertices: %u", unsigned(i), mesh->GetIndexCount() / 3,
                                         mesh->GetVertexCount());
         if (const MeshMaterial* material = mesh->GetMaterial())

@@ -142,7 +142,7 @@ bool SoftwareMesh::LoadFromStream(FileStorage::CMemoryStream& stream, std::strin
     return true;
 }
 
-Mesh* Mesh::LoadFromStream(GeomObject* owner, IMeshLoadContext* scene, FileStorage::CArchive* archive,
+std::unique_ptr<Mesh> Mesh::LoadFromStream(GeomObject* owner, IMeshLoadContext* scene, FileStorage::CArchive* archive,
                            FileStorage::CMemoryStream& stream, uint32_t meshIndex, bool singleFrame)
 {
     MeshRecordData record;
@@ -170,7 +170,7 @@ Mesh* Mesh::LoadFromStream(GeomObject* owner, IMeshLoadContext* scene, FileStora
     const D3DXVECTOR3 corners[8] = {{a.x, a.y, a.z}, {b.x, b.y, b.z}, {a.x, a.y, b.z}, {a.x, b.y, b.z},
                                     {b.x, a.y, b.z}, {b.x, a.y, a.z}, {b.x, b.y, a.z}, {a.x, b.y, a.z}};
     std::copy(corners, corners + 8, mesh->m_Corners);
-    return mesh.release();
+    return mesh;
 }
 
 bool Mesh::ReadData(IMeshLoadContext* scene, FileStorage::CArchive* archive, MeshRecordData& record, bool singleFrame)
@@ -190,9 +190,9 @@ bool Mesh::ReadData(IMeshLoadContext* scene, FileStorage::CArchive* archive, Mes
         m_bOwnsIndexBuffer = false;
         m_StartVertex = 0;
         if (!m_Vertices.empty())
-            m_ppVertexBuffer = MeshPools::CreateMeshVertexBuffer(uint32_t(m_Vertices.size()), m_Vertices.data(), m_FVF);
+            m_ppPoolVertexBuffer = MeshPools::CreateMeshVertexBuffer(uint32_t(m_Vertices.size()), m_Vertices.data(), m_FVF);
         if (!m_Indices.empty())
-            m_ppIndexBuffer = MeshPools::AppendSharedIndices(uint32_t(m_Indices.size() * 2), m_Indices.data(),
+            m_ppPoolIndexBuffer = MeshPools::AppendSharedIndices(uint32_t(m_Indices.size() * 2), m_Indices.data(),
                                                               &m_StartIndex);
     }
 
@@ -200,16 +200,17 @@ bool Mesh::ReadData(IMeshLoadContext* scene, FileStorage::CArchive* archive, Mes
     MeshMaterial* material = nullptr;
     if (name == FileStorage::kDefaultMaterialName)
     {
-        m_pOwnMaterial = new MeshMaterial;
+        m_pOwnMaterial = std::make_unique<MeshMaterial>();
         m_pOwnMaterial->SetName(name);
-        material = m_pOwnMaterial;
+        material = m_pOwnMaterial.get();
     }
     else if (!name.empty() && scene)
     {
         material = scene->FindMaterial(name);
         if (!material)
         {
-            material = new MeshMaterial;
+            auto loaded = std::make_unique<MeshMaterial>();
+            material = loaded.get();
             FileStorage::CMemoryStream* stream = archive ? archive->Find(name, FileStorage::kTypeMaterial) : nullptr;
             if (stream)
             {
@@ -230,7 +231,7 @@ bool Mesh::ReadData(IMeshLoadContext* scene, FileStorage::CArchive* archive, Mes
                              name.c_str());
                 material->SetName(name);
             }
-            scene->SetMaterial(name, material);
+            scene->SetMaterial(name, std::move(loaded));
         }
     }
     SetMaterial(material);
@@ -245,9 +246,9 @@ HRESULT Mesh::CreateOptimizedBuffers()
         return E_FAIL;
     DWORD declaration[MAX_FVF_DECL_SIZE];
     HRESULT hr = D3DXDeclaratorFromFVF(m_FVF, declaration);
-    ID3DXMesh* mesh = nullptr;
+    ComRef<ID3DXMesh> mesh;
     if (SUCCEEDED(hr))
-        hr = D3DXCreateMesh(m_TriangleCount, m_VertexCount, D3DXMESH_MANAGED, declaration, device, &mesh);
+        hr = D3DXCreateMesh(m_TriangleCount, m_VertexCount, D3DXMESH_MANAGED, declaration, device, mesh.Put());
     if (FAILED(hr))
     {
         g_Log.Printf("Failed to create D3DXMESH: %s\n", GetErrorString(hr).c_str());
@@ -273,12 +274,8 @@ HRESULT Mesh::CreateOptimizedBuffers()
     if (FAILED(hr))
         g_Log.Printf("Failed to optimize: %s\n", GetErrorString(hr).c_str());
 
-    IDirect3DVertexBuffer8* vb = nullptr;
-    IDirect3DIndexBuffer8* ib = nullptr;
-    mesh->GetVertexBuffer(&vb);
-    mesh->GetIndexBuffer(&ib);
-    m_ppVertexBuffer = new IDirect3DVertexBuffer8*(vb);
-    m_ppIndexBuffer = new IDirect3DIndexBuffer8*(ib);
+    mesh->GetVertexBuffer(m_OwnVertexBuffer.Put());
+    mesh->GetIndexBuffer(m_OwnIndexBuffer.Put());
     m_StartVertex = 0;
     m_StartIndex = 0;
     m_Stride = vertexSize;
@@ -296,33 +293,21 @@ HRESULT Mesh::CreateOptimizedBuffers()
         std::memcpy(m_Indices.data(), p, m_Indices.size() * 2);
         mesh->UnlockIndexBuffer();
     }
-    mesh->Release();
     return S_OK;
 }
 
 void Mesh::ReleaseBuffers()
 {
-    if (m_bOwnsVertexBuffer && m_ppVertexBuffer)
-    {
-        if (*m_ppVertexBuffer)
-            (*m_ppVertexBuffer)->Release();
-        delete m_ppVertexBuffer;
-    }
-    if (m_bOwnsIndexBuffer && m_ppIndexBuffer)
-    {
-        if (*m_ppIndexBuffer)
-            (*m_ppIndexBuffer)->Release();
-        delete m_ppIndexBuffer;
-    }
-    m_ppVertexBuffer = nullptr;
-    m_ppIndexBuffer = nullptr;
+    m_OwnVertexBuffer.Reset();
+    m_OwnIndexBuffer.Reset();
+    m_ppPoolVertexBuffer = nullptr;
+    m_ppPoolIndexBuffer = nullptr;
 }
 
 Mesh::~Mesh()
 {
     ReleaseBuffers();
     ReleaseTangentStreams();
-    delete m_pOwnMaterial;
 }
 
 void Mesh::SetMaterial(MeshMaterial* material)
@@ -369,18 +354,18 @@ void Mesh::Render(int pass)
         if (applyMaterial && PassNeedsTangents(p))
         {
             const bool smoothed = m_bSmoothedInBuffer;
-            if (!m_pTangentStream[smoothed] && !m_bTangentFailed)
+            if (!m_TangentStream[smoothed] && !m_bTangentFailed)
                 BuildTangentSpace(smoothed, false);
             // Without tangents the pass would read an empty stream: skip it.
-            if (!m_pTangentStream[smoothed])
+            if (!m_TangentStream[smoothed])
             {
                 cache.PopStates();
                 continue;
             }
-            device->SetStreamSource(1, m_pTangentStream[smoothed], 24);
+            device->SetStreamSource(1, m_TangentStream[smoothed].Get(), 24);
         }
-        device->SetIndices(*m_ppIndexBuffer, m_StartVertex);
-        device->SetStreamSource(0, *m_ppVertexBuffer, m_Stride);
+        device->SetIndices(IndexBuffer(), m_StartVertex);
+        device->SetStreamSource(0, VertexBuffer(), m_Stride);
         device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, m_VertexCount, m_StartIndex, m_TriangleCount);
         ++g_MeshDrawCalls;
         cache.PopStates();
@@ -389,13 +374,13 @@ void Mesh::Render(int pass)
 
 void Mesh::BlendMorphFrames(const SoftwareMesh* a, const SoftwareMesh* b, float t)
 {
-    if (!a || !b || !m_ppVertexBuffer || !*m_ppVertexBuffer || m_VertexCount == 0)
+    if (!a || !b || !VertexBuffer() || m_VertexCount == 0)
         return;
     BYTE* p = nullptr;
-    if (FAILED((*m_ppVertexBuffer)->Lock(m_StartVertex * m_Stride, uint32_t(m_VertexCount) * m_Stride, &p, 0)))
+    if (FAILED(VertexBuffer()->Lock(m_StartVertex * m_Stride, uint32_t(m_VertexCount) * m_Stride, &p, 0)))
         return;
     ::BlendMorphFrames(a->GetData(), b->GetData(), t, p, m_Stride, m_VertexCount);
-    (*m_ppVertexBuffer)->Unlock();
+    VertexBuffer()->Unlock();
 }
 
 D3DXVECTOR3 Mesh::GetBoundingBoxMin(const D3DXMATRIX& m) const
@@ -534,7 +519,7 @@ void Mesh::CopyVertices(IDirect3DVertexBuffer8* buffer) const
 IDirect3DDevice8* Mesh::DrawingDevice() const
 {
     // A mesh whose buffers could not be made is not drawn.
-    if (!m_ppVertexBuffer || !*m_ppVertexBuffer || !m_ppIndexBuffer || !*m_ppIndexBuffer)
+    if (!VertexBuffer() || !IndexBuffer())
         return nullptr;
     return RenderStateManager::Instance().GetDevice();
 }
@@ -546,8 +531,8 @@ void Mesh::RenderDebug()
         return;
     RenderStateManager& cache = RenderStateManager::Instance();
     cache.PushStates();
-    device->SetIndices(*m_ppIndexBuffer, m_StartVertex);
-    device->SetStreamSource(0, *m_ppVertexBuffer, m_Stride);
+    device->SetIndices(IndexBuffer(), m_StartVertex);
+    device->SetStreamSource(0, VertexBuffer(), m_Stride);
     device->SetVertexShader(m_FVF);
     device->SetPixelShader(0);
     cache.SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
@@ -570,7 +555,7 @@ void Mesh::RenderDebug()
         return;
     D3DXMatrixTranspose(&normalMatrix, &inverse);
     BYTE* p = nullptr;
-    if (FAILED((*m_ppVertexBuffer)->Lock(m_StartVertex * m_Stride, uint32_t(m_VertexCount) * m_Stride, &p,
+    if (FAILED(VertexBuffer()->Lock(m_StartVertex * m_Stride, uint32_t(m_VertexCount) * m_Stride, &p,
                                          D3DLOCK_READONLY)))
         return;
     static const float red[4] = {1, 0, 0, 1};
@@ -584,5 +569,5 @@ void Mesh::RenderDebug()
         const D3DXVECTOR3 to = from + direction * 2.0f;
         DebugDraw::Instance().AddLine(from, to, red);
     }
-    (*m_ppVertexBuffer)->Unlock();
+    VertexBuffer()->Unlock();
 }

@@ -49,15 +49,15 @@ HRESULT Mesh::SelectNormals(bool smoothed)
     if (m_bSmoothNormals && m_SmoothedVertices.empty())
         BuildSmoothNormals();
     const std::vector<uint8_t>& source = smoothed && !m_SmoothedVertices.empty() ? m_SmoothedVertices : m_Vertices;
-    if (!m_ppVertexBuffer || !*m_ppVertexBuffer || source.size() < size_t(m_VertexCount) * m_Stride)
+    if (!VertexBuffer() || source.size() < size_t(m_VertexCount) * m_Stride)
         return E_FAIL;
     BYTE* p = nullptr;
     const UINT bytes = UINT(m_VertexCount) * m_Stride;
-    const HRESULT hr = (*m_ppVertexBuffer)->Lock(m_StartVertex * m_Stride, bytes, &p, 0);
+    const HRESULT hr = VertexBuffer()->Lock(m_StartVertex * m_Stride, bytes, &p, 0);
     if (FAILED(hr))
         return hr;
     std::memcpy(p, source.data(), bytes);
-    (*m_ppVertexBuffer)->Unlock();
+    VertexBuffer()->Unlock();
     m_bSmoothedInBuffer = smoothed;
     return S_OK;
 }
@@ -79,7 +79,7 @@ void Mesh::PrepareTangentSpace()
     for (int p = 0; p < m_pMaterial->GetPassCount() && !needed; ++p)
         needed = PassNeedsTangents(p);
     const bool smoothed = m_bSmoothNormals;
-    if (!needed || m_pTangentStream[smoothed ? 1 : 0])
+    if (!needed || m_TangentStream[smoothed ? 1 : 0])
         return;
     if (g_TangentCacheEnabled && LoadTangentCache(smoothed))
     {
@@ -94,24 +94,23 @@ void Mesh::PrepareTangentSpace()
         SaveTangentCache(smoothed);
 }
 
-IDirect3DVertexBuffer8* Mesh::CreateTangentStream(const std::vector<float>& frames)
+ComRef<IDirect3DVertexBuffer8> Mesh::CreateTangentStream(const std::vector<float>& frames)
 {
     const DWORD usage = D3DUSAGE_WRITEONLY | (m_BlendWeights.empty() ? 0 : D3DUSAGE_DYNAMIC);
-    IDirect3DVertexBuffer8* stream = nullptr;
+    ComRef<IDirect3DVertexBuffer8> stream;
     const UINT bytes = UINT(frames.size() * sizeof(float));
-    HRESULT hr = RenderStateManager::Instance().CreateVertexBuffer(bytes, usage, 0, D3DPOOL_DEFAULT, &stream);
+    HRESULT hr = RenderStateManager::Instance().CreateVertexBuffer(bytes, usage, 0, D3DPOOL_DEFAULT, stream.Put());
     if (FAILED(hr))
     {
         LogFailure(520, hr);
-        return nullptr;
+        return {};
     }
     BYTE* p = nullptr;
     hr = stream->Lock(0, bytes, &p, 0);
     if (FAILED(hr))
     {
         LogFailure(530, hr);
-        stream->Release();
-        return nullptr;
+        return {};
     }
     std::memcpy(p, frames.data(), bytes);
     stream->Unlock();
@@ -206,34 +205,29 @@ bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
 
     RenderStateManager& cache = RenderStateManager::Instance();
     const bool dynamic = !m_BlendWeights.empty();
-    IDirect3DVertexBuffer8* vb = nullptr;
+    ComRef<IDirect3DVertexBuffer8> vb;
     HRESULT hr = cache.CreateVertexBuffer(UINT(upload.size()), D3DUSAGE_WRITEONLY | (dynamic ? D3DUSAGE_DYNAMIC : 0),
-                                          m_FVF, D3DPOOL_DEFAULT, &vb);
+                                          m_FVF, D3DPOOL_DEFAULT, vb.Put());
     BYTE* p = nullptr;
     if (SUCCEEDED(hr))
         hr = vb->Lock(0, UINT(upload.size()), &p, 0);
     if (FAILED(hr))
     {
         LogFailure(440, hr);
-        if (vb)
-            vb->Release();
         m_bTangentFailed = true;
         return false;
     }
     std::memcpy(p, upload.data(), upload.size());
     vb->Unlock();
 
-    IDirect3DIndexBuffer8* ib = nullptr;
+    ComRef<IDirect3DIndexBuffer8> ib;
     const UINT indexBytes = UINT(m_MendedIndices.size() * 2);
-    hr = cache.CreateIndexBuffer(indexBytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_DEFAULT, &ib);
+    hr = cache.CreateIndexBuffer(indexBytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_DEFAULT, ib.Put());
     if (SUCCEEDED(hr))
         hr = ib->Lock(0, indexBytes, &p, 0);
     if (FAILED(hr))
     {
         LogFailure(470, hr);
-        if (ib)
-            ib->Release();
-        vb->Release();
         m_bTangentFailed = true;
         return false;
     }
@@ -242,11 +236,9 @@ bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
         indices[i] = uint16_t(m_MendedIndices[i]);
     ib->Unlock();
 
-    IDirect3DVertexBuffer8* stream = CreateTangentStream(frames);
+    ComRef<IDirect3DVertexBuffer8> stream = CreateTangentStream(frames);
     if (!stream)
     {
-        ib->Release();
-        vb->Release();
         ReleaseTangentStreams();
         m_bTangentFailed = true;
         return false;
@@ -255,8 +247,8 @@ bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
     // Everything is made: the mesh switches to the mended buffers and
     // releases the ones it owned.
     ReleaseBuffers();
-    m_ppVertexBuffer = new IDirect3DVertexBuffer8*(vb);
-    m_ppIndexBuffer = new IDirect3DIndexBuffer8*(ib);
+    m_OwnVertexBuffer = std::move(vb);
+    m_OwnIndexBuffer = std::move(ib);
     m_bOwnsVertexBuffer = m_bOwnsIndexBuffer = true;
     if (dynamic)
     {
@@ -273,7 +265,7 @@ bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
     m_Indices.assign(m_MendedIndices.begin(), m_MendedIndices.end());
     // The other normal set's frames no longer match the new vertex order.
     ReleaseTangentStreams();
-    m_pTangentStream[slot] = stream;
+    m_TangentStream[slot] = std::move(stream);
     m_TangentData[slot].swap(frames);
     m_bSmoothedInBuffer = &upload == &remappedSmooth;
     m_bCacheValid = false;
@@ -284,9 +276,7 @@ void Mesh::ReleaseTangentStreams()
 {
     for (int i = 0; i < 2; ++i)
     {
-        if (m_pTangentStream[i])
-            m_pTangentStream[i]->Release();
-        m_pTangentStream[i] = nullptr;
+        m_TangentStream[i].Reset();
         m_TangentData[i].clear();
     }
 }
@@ -337,7 +327,7 @@ bool Mesh::LoadTangentCache(bool smoothed)
 void Mesh::SaveTangentCache(bool smoothed)
 {
     const std::vector<float>& frames = m_TangentData[smoothed ? 1 : 0];
-    if (m_Mapping.empty() || m_MendedIndices.empty() || !m_pTangentStream[smoothed ? 1 : 0])
+    if (m_Mapping.empty() || m_MendedIndices.empty() || !m_TangentStream[smoothed ? 1 : 0])
         return;
     if (FILE* f = std::fopen(CacheName(m_pOwner, m_MeshIndex, smoothed ? "mends" : "mend").c_str(), "wb"))
     {
@@ -357,15 +347,15 @@ void Mesh::SaveTangentCache(bool smoothed)
 
 bool Mesh::WriteVertices(const std::vector<uint8_t>& vertices, const std::vector<float>* tangents)
 {
-    if (!m_ppVertexBuffer || !*m_ppVertexBuffer || vertices.size() < size_t(m_VertexCount) * m_Stride)
+    if (!VertexBuffer() || vertices.size() < size_t(m_VertexCount) * m_Stride)
         return false;
     BYTE* p = nullptr;
     const UINT bytes = UINT(m_VertexCount) * m_Stride;
-    if (FAILED((*m_ppVertexBuffer)->Lock(m_StartVertex * m_Stride, bytes, &p, 0)))
+    if (FAILED(VertexBuffer()->Lock(m_StartVertex * m_Stride, bytes, &p, 0)))
         return false;
     std::memcpy(p, vertices.data(), bytes);
-    (*m_ppVertexBuffer)->Unlock();
-    IDirect3DVertexBuffer8* stream = m_pTangentStream[m_bSmoothedInBuffer ? 1 : 0];
+    VertexBuffer()->Unlock();
+    IDirect3DVertexBuffer8* stream = m_TangentStream[m_bSmoothedInBuffer ? 1 : 0].Get();
     if (tangents && stream && tangents->size() >= size_t(m_VertexCount) * 6 &&
         SUCCEEDED(stream->Lock(0, UINT(m_VertexCount) * kTangentStride, &p, 0)))
     {

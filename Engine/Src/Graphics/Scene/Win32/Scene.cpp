@@ -36,8 +36,9 @@ bool MatchesWhole(const std::string& pattern, const std::string& name)
 } // namespace
 
 Scene::Scene(IDirect3DDevice8* device)
-    : m_pRoot(new GeomObject("SceneRoot")), m_pDevice(device), m_pLightTable(new CLightTable),
-      m_pOcclusion(new COcclusionManager), m_pOctree(new COctreeManager(&m_Objects, m_pRoot))
+    : m_pRoot(std::make_unique<GeomObject>("SceneRoot")), m_pDevice(device),
+      m_pLightTable(std::make_unique<CLightTable>()), m_pOcclusion(std::make_unique<COcclusionManager>()),
+      m_pOctree(std::make_unique<COctreeManager>(&m_Objects, m_pRoot.get()))
 {
 }
 
@@ -48,17 +49,6 @@ Scene::~Scene()
         g_CurrentCamera = nullptr;
     for (auto& entry : m_Objects)
         delete entry.second;
-    for (Object* object : m_Replaced)
-        delete object;
-    for (auto& entry : m_Materials)
-        delete entry.second;
-    for (auto& entry : m_Textures)
-        entry.second->Release();
-    if (m_bOwnsLightTable)
-        delete m_pLightTable;
-    delete m_pOctree;
-    delete m_pRoot;
-    delete m_pOcclusion;
 }
 
 int Scene::CountEntries(const std::string& path, uint16_t resourceId)
@@ -120,13 +110,13 @@ bool Scene::Load(uint16_t resourceId, const std::string& path, CLoadingProgressH
                 stream->SetPosition(0);
             if (stream && type == FileStorage::kTypeGeomObject)
             {
-                std::unique_ptr<GeomObject> object(new GeomObject(name));
+                auto object = std::make_unique<GeomObject>(name);
                 object->LoadFromStream(name, *stream, this, &archive);
                 keep(name, object.release());
             }
             else if (stream && type == FileStorage::kTypeCamera)
             {
-                std::unique_ptr<Camera> camera(new Camera(name));
+                auto camera = std::make_unique<Camera>(name);
                 camera->LoadFromStream(name, *stream);
                 Camera* raw = camera.release();
                 keep(name, raw);
@@ -135,7 +125,7 @@ bool Scene::Load(uint16_t resourceId, const std::string& path, CLoadingProgressH
             }
             else if (stream && type == FileStorage::kTypeLight)
             {
-                std::unique_ptr<Light> light(new Light(name));
+                auto light = std::make_unique<Light>(name);
                 light->LoadFromStream(name, *stream);
                 keep(name, light.release());
             }
@@ -173,7 +163,7 @@ bool Scene::Load(uint16_t resourceId, const std::string& path, CLoadingProgressH
         {
             GeomObject* geom = static_cast<GeomObject*>(object);
             for (size_t m = 0; m < geom->GetMeshCount(); ++m)
-                geom->GetMesh(m)->SetOcclusionManager(m_pOcclusion);
+                geom->GetMesh(m)->SetOcclusionManager(m_pOcclusion.get());
             if (object->GetName().find("Occluder") != std::string::npos)
             {
                 m_pOcclusion->AddOccluder(geom);
@@ -219,7 +209,7 @@ void Scene::RegisterObject(Object* object)
         g_Log.Printf("Error: object \"%s\" is registered twice; the later one is kept\n", object->GetName().c_str());
         Object* old = existing->second;
         RemoveObject(old);
-        m_Replaced.push_back(old);
+        m_Replaced.emplace_back(old);
     }
     m_Objects[object->GetName()] = object;
     const std::string& name = object->GetName();
@@ -292,29 +282,25 @@ Camera* Scene::FindCamera(const std::string& name) const
 MeshMaterial* Scene::FindMaterial(const std::string& name) const
 {
     auto it = m_Materials.find(name);
-    return it == m_Materials.end() ? nullptr : it->second;
+    return it == m_Materials.end() ? nullptr : it->second.get();
 }
 
-void Scene::SetMaterial(const std::string& name, MeshMaterial* material)
+void Scene::SetMaterial(const std::string& name, std::unique_ptr<MeshMaterial> material)
 {
-    MeshMaterial*& slot = m_Materials[name];
-    if (slot && slot != material)
-        delete slot;
-    slot = material;
+    m_Materials[name] = std::move(material);
 }
 
 IDirect3DBaseTexture8* Scene::GetCachedTexture(const std::string& name, int32_t type)
 {
     auto it = m_Textures.find(std::make_pair(name, type));
-    return it == m_Textures.end() ? nullptr : it->second;
+    return it == m_Textures.end() ? nullptr : it->second.Get();
 }
 
 void Scene::SetCachedTexture(const std::string& name, int32_t type, IDirect3DBaseTexture8* texture)
 {
-    IDirect3DBaseTexture8*& slot = m_Textures[std::make_pair(name, type)];
-    if (slot && slot != texture)
-        slot->Release();
-    slot = texture;
+    ComRef<IDirect3DBaseTexture8>& slot = m_Textures[std::make_pair(name, type)];
+    if (slot.Get() != texture)
+        slot.Reset(texture);
 }
 
 void Scene::ForEachObjectMatching(const std::string& pattern, void (*visitor)(Object*, void*), void* argument)

@@ -14,6 +14,8 @@ scripts/wine-prefix.sh || exit 1
 
 status=0
 mkdir -p build/logs
+echo "== library link graph"
+bash scripts/check-link-cycles.sh build/win || status=1
 echo "== host tests"
 (cd build/host && ctest -j "$JOBS" --output-on-failure) 2>&1 | tee build/logs/host-tests.txt || status=1
 echo "== Windows tests under Wine"
@@ -46,6 +48,8 @@ fuzz_smoke mesh_record_fuzzer build/host/content/TestScene.SSS build/host/conten
 fuzz_smoke effect_xml_fuzzer content/effects/DIFFUSE.XML content/effects/DIFFUSEBUMPSTENCILSHADOW.XML \
   content/effects/DIFFUSEREFRACTIONBUMP.XML tests/effects/fuzz/regressions
 fuzz_smoke control_effect_fuzzer content/effects/DiffuseEffect.txt
+fuzz_smoke crew_script_fuzzer content/Animation.txt
+fuzz_smoke grass_grid_fuzzer tests/grass/fuzz/seeds
 
 sum() { sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' "$1" | tail -n1; }
 read -r f1 t1 <<<"$(sum build/logs/host-tests.txt)"

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "D3DUtils.h"
+#include "EffectDraw.h"
 #include "Log.h"
 #include "RenderStateManager.h"
 #include "ScreensaverApp.h"

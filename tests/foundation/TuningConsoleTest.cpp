@@ -260,7 +260,7 @@ TEST_F(Console, FilterOpensAndAdmitsByUpperCaseWords)
     LoadContent();
     Type("COL");
     EXPECT_EQ(m.GetFilter().m_Text, "COL");
-    EXPECT_EQ(Listing(), (Lines{"-<root>*", "-Tuning", "+Tuning.Colors"}));
+    EXPECT_EQ(Listing(), (Lines{"-<root>*", "-Tuning", "+Tuning.Colors", "LogoColorR", "LogoColorG", "LogoColorB"}));
     CLeaf* pathR = Leaf("Tuning.Colors.Path.r");
     EXPECT_TRUE(pathR->m_FilterMatch);
     EXPECT_FALSE(Leaf("Tuning.Pos.x")->m_FilterMatch);
@@ -291,7 +291,8 @@ TEST_F(Console, FilterOpensAndAdmitsByUpperCaseWords)
     Keys({kDelete});
     EXPECT_EQ(m.GetFilter().m_Text, "");
     EXPECT_TRUE(Leaf("Tuning.Pos.x")->m_FilterMatch);
-    EXPECT_EQ(Listing(), (Lines{"-<root>*", "+Tuning", "EnableControl"}));
+    EXPECT_EQ(Listing(), (Lines{"-<root>*", "+Tuning", "+Debug", "EnableControl", "LogoColorR", "LogoColorG", "LogoColorB",
+                                "NamesTextShadowShiftX", "NamesTextShadowShiftY", "MipMapNumber"}));
 }
 
 TEST_F(Console, FilterTextForms)
@@ -465,11 +466,13 @@ TEST_F(Console, OpeningAndClosing)
     EXPECT_EQ(Listing(), (Lines{"-<root>*", "-Tuning", "-Tuning.Colors", "+Tuning.Colors.Path"}))
         << "opened by the filter, F6 leaves them open";
     Keys({kDelete, kF6});
-    EXPECT_EQ(Listing(), (Lines{"-<root>*", "+Tuning", "EnableControl"}));
+    EXPECT_EQ(Listing(), (Lines{"-<root>*", "+Tuning", "+Debug", "EnableControl", "LogoColorR", "LogoColorG", "LogoColorB",
+                                "NamesTextShadowShiftX", "NamesTextShadowShiftY", "MipMapNumber"}));
     Keys({kF5});
     // Root, Tuning, Colors, eight colours of three, two pairs, four switches
-    // and EnableControl.
-    EXPECT_EQ(Listing().size(), 3u + 8 * 4 + 3 + 3 + 4 + 1);
+    // and EnableControl; Debug.Console with its three values and six
+    // values at the root.
+    EXPECT_EQ(Listing().size(), 3u + 8 * 4 + 3 + 3 + 4 + 1 + 2 + 3 + 6);
 }
 
 TEST_F(Console, DisplaySwitchesAndDetailsFlag)

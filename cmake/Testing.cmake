@@ -30,14 +30,14 @@ function(tarnholm_test name)
   endif()
 endfunction()
 
-# tarnholm_fuzzer(name SOURCES ... [INCLUDES ...] [DEPENDS ...])
+# tarnholm_fuzzer(name SOURCES ... [INCLUDES ...] [DEPENDS ...] [LIBS -l...])
 # A libFuzzer target built natively with clang (address and UB sanitizers) on
 # request as build/host/fuzz/<name>; scripts/test.sh runs a short smoke of each.
 function(tarnholm_fuzzer name)
   if(WIN32)
     return()
   endif()
-  cmake_parse_arguments(F "" "" "SOURCES;INCLUDES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(F "" "" "SOURCES;INCLUDES;DEPENDS;LIBS" ${ARGN})
   find_program(TARNHOLM_CLANGXX NAMES clang++ clang++-14)
   if(NOT TARNHOLM_CLANGXX)
     return()
@@ -49,7 +49,7 @@ function(tarnholm_fuzzer name)
   endforeach()
   add_custom_command(OUTPUT ${_out}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/fuzz
-    COMMAND ${TARNHOLM_CLANGXX} -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined ${_inc} ${F_SOURCES} -pthread -o ${_out}
+    COMMAND ${TARNHOLM_CLANGXX} -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined ${_inc} ${F_SOURCES} -pthread ${F_LIBS} -o ${_out}
     DEPENDS ${F_SOURCES} ${F_DEPENDS}
     COMMENT "Building the fuzz target ${name}")
   add_custom_target(${name} DEPENDS ${_out})

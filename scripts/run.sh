@@ -16,7 +16,7 @@ EXE=$ROOT/build/win/tests/scene/TarnholmSceneViewer.exe
 OUT=$ROOT/build/run
 RUN_SECONDS=${RUN_SECONDS:-10}
 mkdir -p "$OUT"
-rm -f "$OUT"/*.png "$OUT"/run.log
+rm -f "$OUT"/*.png "$OUT"/run.log "$OUT"/sound.raw
 export WINEPREFIX=$ROOT/build/win/wineprefix
 . scripts/xvfb.sh
 . scripts/app-session.sh
@@ -31,6 +31,9 @@ if [ -n "${DISPLAY:-}" ] && [ -z "${TARNHOLM_HEADLESS:-}" ]; then
 fi
 
 tarnholm_start_xvfb || exit 1
+# Headless there is nothing to hear: what the program plays is kept as raw
+# 16-bit stereo at 44100 Hz (our ALSA sink, see scripts/alsa/asound.conf).
+export TARNHOLM_SOUND_CAPTURE=${TARNHOLM_SOUND_CAPTURE:-$OUT/sound.raw}
 tarnholm_app_start "$EXE" /log:run.log "$@"
 if ! tarnholm_app_wait_log run.log "frames drawn" 60; then
   echo "The program drew no frames; log: $OUT/run.log" >&2
@@ -45,6 +48,7 @@ done
 tarnholm_app_close 30
 echo "Exit code: $TARNHOLM_APP_RC"
 echo "Log: $OUT/run.log"
+[ -s "$OUT/sound.raw" ] && echo "Sound: $OUT/sound.raw (raw s16le, 44100 Hz, stereo)"
 echo "Pictures:"
 ls -1 "$OUT"/screenshot-*.png
 exit $TARNHOLM_APP_RC

@@ -46,6 +46,8 @@ fuzz_smoke mesh_record_fuzzer build/host/content/TestScene.SSS build/host/conten
 fuzz_smoke effect_xml_fuzzer content/effects/DIFFUSE.XML content/effects/DIFFUSEBUMPSTENCILSHADOW.XML \
   content/effects/DIFFUSEREFRACTIONBUMP.XML tests/effects/fuzz/regressions
 fuzz_smoke control_effect_fuzzer content/effects/DiffuseEffect.txt
+fuzz_smoke sound_read_fuzzer build/host/fuzz-seeds/sound
+fuzz_smoke playlist_fuzzer tests/music/fuzz/seeds
 
 sum() { sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' "$1" | tail -n1; }
 read -r f1 t1 <<<"$(sum build/logs/host-tests.txt)"

@@ -16,6 +16,19 @@ export WINEARCH=win64
 # and tests start comes through here.
 export GLIBC_TUNABLES=${GLIBC_TUNABLES:-glibc.malloc.trim_threshold=268435456:glibc.malloc.mmap_threshold=33554432}
 
+# DirectSound needs an ALSA device: our own configuration gives it one that
+# plays at the pace of a sound card into $TARNHOLM_SOUND_CAPTURE (or
+# nowhere). Set TARNHOLM_SOUND=system to use the machine's own sound device.
+if [ "${TARNHOLM_SOUND:-sink}" != system ]; then
+  export ALSA_CONFIG_PATH=${ALSA_CONFIG_PATH:-$ROOT/scripts/alsa/asound.conf}
+  sink=$ROOT/build/host/tools/SoundSink/sound_sink
+  if [ -x "$sink" ]; then
+    export TARNHOLM_SOUND_SINK="|exec '$sink' '${TARNHOLM_SOUND_CAPTURE:--}'"
+  else
+    export TARNHOLM_SOUND_SINK=${TARNHOLM_SOUND_CAPTURE:-/dev/null}
+  fi
+fi
+
 "$ROOT/scripts/wine-prefix.sh" || exit 1
 
 if [ -z "${DISPLAY:-}" ]; then

@@ -1,3 +1,5 @@
+#include "OggEncode.h"
+
 #include <gtest/gtest.h>
 
 #include <boost/regex.hpp>
@@ -36,58 +38,9 @@ TEST(Deps, BoostRegexMatchesWholeName)
 
 namespace
 {
-// Encodes a short tone into an in-memory Ogg Vorbis stream.
 std::vector<unsigned char> EncodeTone(int rate, int samples)
 {
-    std::vector<unsigned char> out;
-    vorbis_info vi;
-    vorbis_info_init(&vi);
-    EXPECT_EQ(vorbis_encode_init_vbr(&vi, 1, rate, 0.3f), 0);
-    vorbis_comment vc;
-    vorbis_comment_init(&vc);
-    vorbis_dsp_state vd;
-    vorbis_block vb;
-    vorbis_analysis_init(&vd, &vi);
-    vorbis_block_init(&vd, &vb);
-    ogg_stream_state os;
-    ogg_stream_init(&os, 1);
-    ogg_packet h, hc, hcode;
-    vorbis_analysis_headerout(&vd, &vc, &h, &hc, &hcode);
-    ogg_stream_packetin(&os, &h);
-    ogg_stream_packetin(&os, &hc);
-    ogg_stream_packetin(&os, &hcode);
-    ogg_page og;
-    auto put = [&out](const ogg_page& p) {
-        out.insert(out.end(), p.header, p.header + p.header_len);
-        out.insert(out.end(), p.body, p.body + p.body_len);
-    };
-    while (ogg_stream_flush(&os, &og))
-        put(og);
-    float** buf = vorbis_analysis_buffer(&vd, samples);
-    for (int i = 0; i < samples; ++i)
-        buf[0][i] = 0.5f * std::sin(i * 440.0f * 6.2831853f / rate);
-    vorbis_analysis_wrote(&vd, samples);
-    vorbis_analysis_wrote(&vd, 0);
-    ogg_packet op;
-    while (vorbis_analysis_blockout(&vd, &vb) == 1)
-    {
-        vorbis_analysis(&vb, nullptr);
-        vorbis_bitrate_addblock(&vb);
-        while (vorbis_bitrate_flushpacket(&vd, &op))
-        {
-            ogg_stream_packetin(&os, &op);
-            while (ogg_stream_pageout(&os, &og))
-                put(og);
-        }
-    }
-    while (ogg_stream_flush(&os, &og))
-        put(og);
-    ogg_stream_clear(&os);
-    vorbis_block_clear(&vb);
-    vorbis_dsp_clear(&vd);
-    vorbis_comment_clear(&vc);
-    vorbis_info_clear(&vi);
-    return out;
+    return OggEncode::Tone(1, rate, samples, 440.0f);
 }
 
 struct MemStream

@@ -30,9 +30,11 @@ function(tarnholm_test name)
   endif()
 endfunction()
 
-# tarnholm_fuzzer(name SOURCES ... [INCLUDES ...] [DEPENDS ...] [LIBS -l...])
+# tarnholm_fuzzer(name SOURCES ... [INCLUDES ...] [DEPENDS ...] [LIBS ...])
 # A libFuzzer target built natively with clang (address and UB sanitizers) on
 # request as build/host/fuzz/<name>; scripts/test.sh runs a short smoke of each.
+# Every sanitizer finding ends the run (no recovery), so the smoke fails on it.
+# LIBS are linker arguments (such as -ljpeg) of installed libraries.
 function(tarnholm_fuzzer name)
   if(WIN32)
     return()
@@ -43,13 +45,22 @@ function(tarnholm_fuzzer name)
     return()
   endif()
   set(_out ${CMAKE_BINARY_DIR}/fuzz/${name})
-  set(_inc -I${TARNHOLM_ROOT}/Engine/Include)
+  # Every library's public headers: the fuzzers compile engine sources
+  # directly.
+  file(GLOB _public LIST_DIRECTORIES true ${TARNHOLM_ROOT}/Engine/Include/*)
+  set(_inc)
+  foreach(d ${_public})
+    if(IS_DIRECTORY ${d})
+      list(APPEND _inc -I${d})
+    endif()
+  endforeach()
   foreach(d ${F_INCLUDES})
     list(APPEND _inc -I${d})
   endforeach()
   add_custom_command(OUTPUT ${_out}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/fuzz
-    COMMAND ${TARNHOLM_CLANGXX} -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined ${_inc} ${F_SOURCES} -pthread ${F_LIBS} -o ${_out}
+    COMMAND ${TARNHOLM_CLANGXX} -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
+            ${_inc} ${F_SOURCES} ${F_LIBS} -pthread -o ${_out}
     DEPENDS ${F_SOURCES} ${F_DEPENDS}
     COMMENT "Building the fuzz target ${name}")
   add_custom_target(${name} DEPENDS ${_out})

@@ -1,6 +1,7 @@
 # Third-party libraries as imported/static targets:
 #   tarnholm::boost tarnholm::stb tarnholm::lua tarnholm::tinyxml
 #   tarnholm::ogg tarnholm::vorbis tarnholm::vorbisfile (tarnholm::vorbisenc on the host)
+#   tarnholm::jpeg (libjpeg-turbo)
 # Natively they come from Debian's -dev packages; for Windows they are compiled
 # from Debian's source packages that scripts/setup.sh fetched into .deps/src.
 
@@ -22,7 +23,7 @@ if(WIN32)
   add_library(tarnholm::stb ALIAS tarnholm_boost)
 
   set(_src ${TARNHOLM_DEPS_SRC})
-  foreach(p lua5.1 tinyxml libogg libvorbis)
+  foreach(p lua5.1 tinyxml libogg libvorbis libjpeg-turbo)
     if(NOT EXISTS ${_src}/${p})
       message(FATAL_ERROR "Missing ${_src}/${p}: run scripts/setup.sh first")
     endif()
@@ -76,6 +77,52 @@ typedef uint32_t ogg_uint32_t;\ntypedef int64_t ogg_int64_t;\ntypedef uint64_t o
   target_compile_options(tarnholm_vorbisenc PRIVATE -w)
   add_library(tarnholm::vorbisenc ALIAS tarnholm_vorbisenc)
 
+  # libjpeg-turbo with its jpeg62 interface, built without its SIMD code
+  # (which needs nasm): the portable C paths decode our few pictures well
+  # enough. The headers that its own build would configure are made here.
+  set(_jpeg ${_src}/libjpeg-turbo)
+  set(_jpeg_gen ${CMAKE_BINARY_DIR}/third-party-jpeg)
+  # In a function, so that the names the templates use stay here.
+  function(tarnholm_jpeg_headers src out)
+    file(STRINGS ${src}/CMakeLists.txt _line REGEX "^set\\(VERSION [0-9.]+\\)")
+    string(REGEX MATCH "[0-9]+\\.[0-9]+\\.[0-9]+" VERSION "${_line}")
+    string(REPLACE "." ";" _parts ${VERSION})
+    list(GET _parts 0 _major)
+    list(GET _parts 1 _minor)
+    list(GET _parts 2 _revision)
+    math(EXPR LIBJPEG_TURBO_VERSION_NUMBER "${_major} * 1000000 + ${_minor} * 1000 + ${_revision}")
+    set(JPEG_LIB_VERSION 62)
+    set(C_ARITH_CODING_SUPPORTED 1)
+    set(D_ARITH_CODING_SUPPORTED 1)
+    set(MEM_SRCDST_SUPPORTED 1)
+    set(BITS_IN_JSAMPLE 8)
+    set(BUILD "tarnholm")
+    set(INLINE "__inline__ __attribute__((always_inline))")
+    set(THREAD_LOCAL "__thread")
+    set(SIZE_T 8)
+    set(HAVE_BUILTIN_CTZL 1)
+    set(COPYRIGHT_YEAR "1991-2023")
+    set(CMAKE_PROJECT_NAME "libjpeg-turbo")
+    # The Windows form of jconfig.h agrees with the Windows headers on
+    # `boolean` and INT32.
+    configure_file(${src}/win/jconfig.h.in ${out}/jconfig.h)
+    foreach(h jconfigint jversion)
+      configure_file(${src}/${h}.h.in ${out}/${h}.h)
+    endforeach()
+  endfunction()
+  tarnholm_jpeg_headers(${_jpeg} ${_jpeg_gen})
+  set(_jpeg_c jcapimin jcapistd jccoefct jccolor jcdctmgr jchuff jcicc jcinit jcmainct jcmarker jcmaster
+    jcomapi jcparam jcphuff jcprepct jcsample jctrans jdapimin jdapistd jdatadst jdatasrc jdcoefct jdcolor
+    jddctmgr jdhuff jdicc jdinput jdmainct jdmarker jdmaster jdmerge jdphuff jdpostct jdsample jdtrans
+    jerror jfdctflt jfdctfst jfdctint jidctflt jidctfst jidctint jidctred jquant1 jquant2 jutils jmemmgr
+    jmemnobs jaricom jcarith jdarith jsimd_none)
+  list(TRANSFORM _jpeg_c PREPEND ${_jpeg}/)
+  list(TRANSFORM _jpeg_c APPEND .c)
+  add_library(tarnholm_jpeg STATIC ${_jpeg_c})
+  target_include_directories(tarnholm_jpeg SYSTEM PUBLIC ${_jpeg_gen} ${_jpeg})
+  target_compile_options(tarnholm_jpeg PRIVATE -w)
+  add_library(tarnholm::jpeg ALIAS tarnholm_jpeg)
+
   # d3d8.dll has no import library in mingw-w64: make one from our .def.
   set(_d3d8_lib ${CMAKE_BINARY_DIR}/libd3d8.a)
   add_custom_command(OUTPUT ${_d3d8_lib}
@@ -113,6 +160,9 @@ else()
   add_library(tarnholm::vorbisenc ALIAS PkgConfig::VORBISENC)
   target_link_libraries(PkgConfig::VORBISFILE INTERFACE PkgConfig::VORBIS PkgConfig::OGG)
   target_link_libraries(PkgConfig::VORBISENC INTERFACE PkgConfig::VORBIS PkgConfig::OGG)
+
+  pkg_check_modules(JPEG REQUIRED IMPORTED_TARGET libjpeg)
+  add_library(tarnholm::jpeg ALIAS PkgConfig::JPEG)
 
   pkg_check_modules(FREETYPE IMPORTED_TARGET freetype2)
   if(FREETYPE_FOUND)

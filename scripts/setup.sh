@@ -15,8 +15,11 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   wine wine64 xvfb xdotool x11-apps imagemagick libgl1-mesa-dri libglx-mesa0
   libboost1.81-dev libstb-dev googletest
-  liblua5.1-0-dev libtinyxml-dev libogg-dev libvorbis-dev
+  liblua5.1-0-dev libtinyxml-dev libogg-dev libvorbis-dev libjpeg62-turbo-dev
   libfreetype-dev fonts-dejavu-core
+  # Wine's DirectShow parses and decodes through GStreamer (WAV, MP3); the
+  # music tests encode their MP3 with LAME.
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good libmp3lame-dev
 )
 
 missing=()
@@ -25,7 +28,7 @@ for p in "${PACKAGES[@]}"; do
 done
 
 # Source packages for the Windows build of the third-party libraries.
-SRC_PACKAGES=(lua5.1 tinyxml libogg libvorbis)
+SRC_PACKAGES=(lua5.1 tinyxml libogg libvorbis libjpeg-turbo)
 DEPS=$ROOT/.deps/src
 need_src=0
 for p in "${SRC_PACKAGES[@]}"; do

@@ -127,6 +127,36 @@ TEST(AsmTokens, TextureAddressingOfOlderPixelShaders)
                 ElementsAreArray<DWORD>({0xFFFF0100, 0x00000040, 0xB00F0001, 0x00000041, 0xB00F0000, 0x0000FFFF}));
 }
 
+// _bx2 on the t register that a texture-addressing instruction reads: on
+// texm* instructions from ps.1.1, on every one of them in ps.1.2 and ps.1.3.
+TEST(AsmTokens, SignedScaleOnTextureAddressingSources)
+{
+    const struct
+    {
+        const char* Version;
+        const char* Instruction;
+        DWORD Opcode;
+    } cases[] = {
+        {"ps.1.1", "texm3x2pad t1, t0_bx2", 0x47},   {"ps.1.1", "texm3x2tex t1, t0_bx2", 0x48},
+        {"ps.1.1", "texm3x3pad t1, t0_bx2", 0x49},   {"ps.1.1", "texm3x3tex t1, t0_bx2", 0x4A},
+        {"ps.1.1", "texm3x3spec t1, t0_bx2, c0", 0x4C}, {"ps.1.1", "texm3x3vspec t1, t0_bx2", 0x4D},
+        {"ps.1.2", "texbem t1, t0_bx2", 0x43},       {"ps.1.2", "texbeml t1, t0_bx2", 0x44},
+        {"ps.1.2", "texreg2ar t1, t0_bx2", 0x45},    {"ps.1.2", "texreg2gb t1, t0_bx2", 0x46},
+        {"ps.1.2", "texreg2rgb t1, t0_bx2", 0x52},   {"ps.1.2", "texdp3 t1, t0_bx2", 0x55},
+        {"ps.1.2", "texdp3tex t1, t0_bx2", 0x53},    {"ps.1.2", "texm3x3pad t1, t0_bx2", 0x49},
+        {"ps.1.3", "texbem t1, t0_bx2", 0x43},       {"ps.1.3", "texm3x2depth t1, t0_bx2", 0x54},
+        {"ps.1.3", "texm3x3 t1, t0_bx2", 0x56},
+    };
+    for (const auto& c : cases)
+    {
+        const std::vector<DWORD> code = Tokens(std::string(c.Version) + "\ntex t0\n" + c.Instruction + "\n");
+        ASSERT_GE(code.size(), 7u) << c.Version << " " << c.Instruction;
+        EXPECT_EQ(code[3], c.Opcode) << c.Version << " " << c.Instruction;
+        EXPECT_EQ(code[4], 0xB00F0001u) << c.Version << " " << c.Instruction;
+        EXPECT_EQ(code[5], 0xB4E40000u) << c.Version << " " << c.Instruction;
+    }
+}
+
 struct SSourceCase
 {
     const char* Version;
@@ -267,6 +297,17 @@ TEST(AsmErrors, LineNumberedMessages)
         {"ps.1.1\nmov r0, v0\ntex t0\n", "(3): error: texture instruction \"tex\" after an arithmetic"},
         {"ps.1.1\ntex r0\n", "(2): error: \"r0\" cannot be the destination of \"tex\""},
         {"ps.1.1\ntexbem t1, r0\n", "(2): error: \"r0\" cannot be a source of \"texbem\""},
+        {"ps.1.1\ntex t0\ntexbem t1, t0_bx2\n", "(3): error: \"t0_bx2\" cannot be a source of \"texbem\" (_bx2"},
+        {"ps.1.0\ntex t0\ntexreg2ar t1, t0_bx2\n", "(3): error: \"t0_bx2\" cannot be a source of \"texreg2ar\""},
+        {"ps.1.2\ntex t0\ntexbem t1, t0_bias\n", "(3): error: \"t0_bias\" cannot be a source of \"texbem\""},
+        {"ps.1.3\ntex t0\ntexbem t1, -t0_bx2\n", "(3): error: \"-t0_bx2\" cannot be a source of \"texbem\""},
+        {"ps.1.1\ntex t0\ntexm3x3pad t1, 1-t0\n", "(3): error: \"1-t0\" cannot be a source of \"texm3x3pad\""},
+        {"ps.1.1\ntex t0\ntexm3x3spec t1, t0, c0_bx2\n", "(3): error: \"c0_bx2\" cannot be a source"},
+        {"ps.1.1\nmov r0, v0\ndef c0, 1, 2, 3, 4\n", "(3): error: \"def\" must come before the first instruction"},
+        {"ps.1.1\ndef c0, 1, 2, 3, 4\ntex t0\n\ndef c1, 0, 0, 0, 0\n",
+         "(5): error: \"def\" must come before the first instruction"},
+        {"ps.1.4\ndef c0, 1, 2, 3, 4\ntexld r0, t0\nphase\ndef c1, 0, 0, 0, 0\n",
+         "(5): error: \"def\" must come before the first instruction"},
         {"ps.1.1\n+mov r0, v0\n", "(2): error: a co-issued instruction must follow"},
  {"ps.1.1\nmov r0, v0\n+mov r1.a, v0\n", "(3): error: co-issued instructions must write .rgb and .a"},
         {"ps.1.4\nmul r0.rgb, c1, c2\n+add r0.rgb, c1, c2\n", "(3): error: co-issued instructions must write"},

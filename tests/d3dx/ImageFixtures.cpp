@@ -45,32 +45,38 @@ uint32_t Quadrants(unsigned x, unsigned y, unsigned w, unsigned h)
     return right ? 0x80ffffffu : 0xff0000ffu;
 }
 
-Bytes MakeBmp24(unsigned w, unsigned h, const Picture& p)
+Bytes MakeBmp(unsigned w, unsigned h, const Picture& p, unsigned bits, bool topDown)
 {
-    const uint32_t row = (w * 3 + 3) & ~3u;
+    const unsigned bytes = bits / 8;
+    const uint32_t row = (w * bytes + 3) & ~3u;
     Bytes b = {'B', 'M'};
     Put32(b, 54 + row * h);
     Put32(b, 0);
     Put32(b, 54);
     Put32(b, 40);
     Put32(b, w);
-    Put32(b, h);
+    Put32(b, topDown ? uint32_t(-int32_t(h)) : h);
     Put16(b, 1);
-    Put16(b, 24);
+    Put16(b, uint16_t(bits));
     for (int i = 0; i < 6; ++i)
         Put32(b, 0);
-    for (unsigned y = h; y-- > 0;) // bottom row first
+    for (unsigned i = 0; i < h; ++i)
     {
+        const unsigned y = topDown ? i : h - 1 - i; // a bottom-up file starts with the bottom row
         for (unsigned x = 0; x < w; ++x)
         {
             const uint32_t c = p(x, y);
-            b.push_back(uint8_t(c));
-            b.push_back(uint8_t(c >> 8));
-            b.push_back(uint8_t(c >> 16));
+            for (unsigned k = 0; k < bytes; ++k)
+                b.push_back(uint8_t(c >> (8 * k)));
         }
-        b.resize(b.size() + row - w * 3, 0);
+        b.resize(b.size() + row - w * bytes, 0);
     }
     return b;
+}
+
+Bytes MakeBmp24(unsigned w, unsigned h, const Picture& p)
+{
+    return MakeBmp(w, h, p, 24, false);
 }
 
 Bytes MakeTga32(unsigned w, unsigned h, const Picture& p, bool rle)

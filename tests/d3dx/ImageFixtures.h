@@ -18,6 +18,9 @@ using Picture = std::function<uint32_t(unsigned x, unsigned y)>;
 uint32_t Quadrants(unsigned x, unsigned y, unsigned w, unsigned h);
 
 Bytes MakeBmp24(unsigned w, unsigned h, const Picture& p);
+// 24 or 32 bits a pixel (blue, green, red, then alpha), rows stored from the
+// bottom or, with a negative height in the header, from the top.
+Bytes MakeBmp(unsigned w, unsigned h, const Picture& p, unsigned bits, bool topDown);
 Bytes MakeTga32(unsigned w, unsigned h, const Picture& p, bool rle);
 Bytes MakeJpeg(unsigned w, unsigned h, const Picture& p);
 

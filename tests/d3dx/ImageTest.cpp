@@ -47,6 +47,9 @@ std::vector<FileCase> FileCases()
     const auto q = QuadrantsOf(16, 16);
     return {
         {"BMP", fixtures::MakeBmp24(16, 16, q), D3DFMT_R8G8B8, D3DXIFF_BMP, false, 0.0f},
+        {"BMP top-down", fixtures::MakeBmp(16, 16, q, 24, true), D3DFMT_R8G8B8, D3DXIFF_BMP, false, 0.0f},
+        {"BMP 32-bit", fixtures::MakeBmp(16, 16, q, 32, false), D3DFMT_A8R8G8B8, D3DXIFF_BMP, true, 0.0f},
+        {"BMP 32-bit top-down", fixtures::MakeBmp(16, 16, q, 32, true), D3DFMT_A8R8G8B8, D3DXIFF_BMP, true, 0.0f},
         {"TGA", fixtures::MakeTga32(16, 16, q, false), D3DFMT_A8R8G8B8, D3DXIFF_TGA, true, 0.0f},
         {"TGA run-length", fixtures::MakeTga32(16, 16, q, true), D3DFMT_A8R8G8B8, D3DXIFF_TGA, true, 0.0f},
         {"JPEG", fixtures::MakeJpeg(16, 16, q), D3DFMT_X8R8G8B8, D3DXIFF_JPG, false, 0.03f},

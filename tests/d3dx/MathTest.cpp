@@ -280,6 +280,46 @@ TEST(D3DXMath, VectorHelpers)
     ExpectVecNear(D3DXVECTOR3(1.5f, 0.5625f, 0), *D3DXVec3CatmullRom(&v, &p0, &p1, &p2, &p3, 0.5f), "s = 0.5");
 }
 
+// Every finite non-zero vector, however long or short, normalises to unit
+// length in the direction it had; zero stays zero.
+TEST(D3DXMath, NormalisingKeepsUnitLengthFromTinyToHugeVectors)
+{
+    const float shape[4] = {3, -4, 12, 84}; // lengths 5, 13 and 85 over 2, 3 and 4 components
+    for (float scale : {1e-30f, 1e-20f, 1e-10f, 1.0f, 1e10f, 1e20f, 1e22f, 1e30f})
+    {
+        const float a = shape[0] * scale, b = shape[1] * scale, c = shape[2] * scale, d = shape[3] * scale;
+        D3DXVECTOR2 v2(a, b);
+        D3DXVec2Normalize(&v2, &v2);
+        EXPECT_NEAR(v2.x, 0.6f, 1e-6f) << scale;
+        EXPECT_NEAR(v2.y, -0.8f, 1e-6f) << scale;
+        D3DXVECTOR3 v3(a, b, c);
+        D3DXVec3Normalize(&v3, &v3);
+        ExpectVecNear(D3DXVECTOR3(3 / 13.0f, -4 / 13.0f, 12 / 13.0f), v3, "vec3");
+        const D3DXVECTOR4 unit4(3 / 85.0f, -4 / 85.0f, 12 / 85.0f, 84 / 85.0f);
+        D3DXVECTOR4 v4(a, b, c, d);
+        D3DXVec4Normalize(&v4, &v4);
+        D3DXQUATERNION q(a, b, c, d);
+        D3DXQuaternionNormalize(&q, &q);
+        for (int i = 0; i < 4; ++i)
+        {
+            EXPECT_NEAR(v4[i], unit4[i], 1e-6f) << scale << " vec4 " << i;
+            EXPECT_NEAR(q[i], unit4[i], 1e-6f) << scale << " quaternion " << i;
+        }
+        // A plane's distance scales with its normal.
+        D3DXPLANE p(a, b, c, -2 * a);
+        D3DXPlaneNormalize(&p, &p);
+        EXPECT_NEAR(p.a, 3 / 13.0f, 1e-6f) << scale;
+        EXPECT_NEAR(p.c, 12 / 13.0f, 1e-6f) << scale;
+        EXPECT_NEAR(p.d, -6 / 13.0f, 1e-6f) << scale;
+    }
+    D3DXVECTOR4 zero(0, 0, 0, 0);
+    D3DXVec4Normalize(&zero, &zero);
+    EXPECT_EQ(zero, D3DXVECTOR4(0, 0, 0, 0));
+    D3DXPLANE flat(0, 0, 0, 5);
+    D3DXPlaneNormalize(&flat, &flat);
+    EXPECT_EQ(flat.d, 0.0f);
+}
+
 TEST(D3DXMath, QuaternionsAgreeWithMatrices)
 {
     D3DXQUATERNION qa, qb, qab, back;

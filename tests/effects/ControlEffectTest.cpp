@@ -6,6 +6,7 @@
 #include "ControlEffect.h"
 #include "LogCapture.h"
 #include "RecordingEffectDevice.h"
+#include "TexMap.h"
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;

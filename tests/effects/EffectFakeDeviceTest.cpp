@@ -12,6 +12,7 @@
 #include "LogCapture.h"
 #include "NullDevice8.h"
 #include "RenderStateManager.h"
+#include "TexMap.h"
 
 using ::testing::ElementsAre;
 

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "D3DUtils.h"
+#include "EffectDraw.h"
 #include "EffectDevice.h"
 #include "FindCases.h"
 #include "LogCapture.h"

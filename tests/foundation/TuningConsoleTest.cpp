@@ -482,6 +482,32 @@ TEST_F(Console, DisplaySwitchesAndDetailsFlag)
     EXPECT_TRUE(handler.m_Calls.empty());
 }
 
+namespace
+{
+// The console's background and placement as ReadDrawParameters gives them.
+struct Placement
+{
+    bool background;
+    float marginX, marginY;
+    int tabShift;
+    float x, y;
+    int shownLines;
+    float textScale;
+};
+
+void ExpectPlacement(const CDrawParameters& p, const Placement& expected)
+{
+    EXPECT_EQ(p.m_bBackground, expected.background);
+    EXPECT_EQ(p.m_MarginX, expected.marginX);
+    EXPECT_EQ(p.m_MarginY, expected.marginY);
+    EXPECT_EQ(p.m_TabShift, expected.tabShift);
+    EXPECT_EQ(p.m_X, expected.x);
+    EXPECT_EQ(p.m_Y, expected.y);
+    EXPECT_EQ(p.m_ShownLines, expected.shownLines);
+    EXPECT_EQ(p.m_TextScale, expected.textScale);
+}
+} // namespace
+
 TEST_F(Console, BuiltInValuesHoldTheConsoleLayout)
 {
     LoadContent();
@@ -502,14 +528,31 @@ TEST_F(Console, BuiltInValuesHoldTheConsoleLayout)
               std::vector<float>(defaults.m_PathColour, defaults.m_PathColour + 4));
     EXPECT_EQ(std::vector<float>(p.m_LeafColour, p.m_LeafColour + 4),
               std::vector<float>(defaults.m_LeafColour, defaults.m_LeafColour + 4));
-    EXPECT_TRUE(p.m_bBackground);
-    EXPECT_EQ(p.m_MarginX, 3);
-    EXPECT_EQ(p.m_MarginY, 5);
-    EXPECT_EQ(p.m_TabShift, 15);
-    EXPECT_EQ(p.m_X, 10);
-    EXPECT_EQ(p.m_Y, 240);
-    EXPECT_EQ(p.m_ShownLines, 7);
-    EXPECT_EQ(p.m_TextScale, 0.5f);
+    ExpectPlacement(p, {true, 3, 5, 15, 10, 240, 7, 0.5f});
+}
+
+TEST(ConsoleParameters, ReadDrawParametersTakesEveryValueFromTheTree)
+{
+    // Every value differs from the defaults, so a value not read shows.
+    std::string text;
+    const char* const colours[] = {"ActiveAdd", "Branches", "Leaves",          "Values",
+                                   "Details",   "Filter",   "BackgroundColor", "Path"};
+    for (size_t i = 0; i < 8; ++i)
+        for (int ch = 0; ch < 3; ++ch)
+            text += "Tuning.Colors." + std::string(colours[i]) + "." + "rgb"[ch] + " " +
+                    std::to_string(0.03125 * (i * 3 + ch + 1)) + "\n";
+    text += "Tuning.EnableBackground 0\nTuning.BackgroundDispl.x 7\nTuning.BackgroundDispl.y 9\n"
+            "Tuning.TabShift 21\nTuning.Pos.x 33\nTuning.Pos.y 101\nTuning.ShowedParametersDispl 4\n";
+    CManager manager;
+    ASSERT_TRUE(manager.LoadFromText(text.data(), text.size()));
+
+    const CDrawParameters p = manager.ReadDrawParameters(0.75f);
+    const float* const read[] = {p.m_ActiveAdd,     p.m_BranchColour, p.m_LeafColour,       p.m_ValueColour,
+                                 p.m_DetailsColour, p.m_FilterColour, p.m_BackgroundColour, p.m_PathColour};
+    for (size_t i = 0; i < 8; ++i)
+        for (int ch = 0; ch < 4; ++ch)
+            EXPECT_EQ(read[i][ch], ch == 3 ? 1.0f : float(0.03125 * (i * 3 + ch + 1))) << colours[i] << ch;
+    ExpectPlacement(p, {false, 7, 9, 21, 33, 101, 4, 0.75f});
 }
 
 TEST_F(Console, LayoutOfTheDrawnLines)

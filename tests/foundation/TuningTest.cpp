@@ -114,6 +114,14 @@ TEST(TuningFile, LineForms)
         {"A.e\t1 { x", true, "A.e", {1}, 0, KIND_FLOAT,
          "Get : Error: Expected command or object tag [Line: 1; Column: 6]\n"},
         {"  A . e   -1.5e2  \r\n", true, "A.e", {-150}, 0, KIND_FLOAT, ""},
+        {"A.f 3.4e38 1e38", true, "A.f", {3.4e38f}, 38, KIND_FLOAT, ""},
+        // Numbers that a float cannot hold refuse the line.
+        {"Tuning.X 1.0 1e39", false, nullptr, {}, 0, 0, ""},
+        {"A.s 1 0e400", false, nullptr, {}, 0, 0, ""},
+        {"A.v 1e39", false, nullptr, {}, 0, 0, ""},
+        {"A.v[] 1; -1e300", false, nullptr, {}, 0, 0, ""},
+        {"A.r 1 <0, 1e39>", false, nullptr, {}, 0, 0, ""},
+        {"A.c 1 {Big = -4e38}", false, nullptr, {}, 0, 0, ""},
     };
     for (const Case& c : cases)
     {
@@ -175,6 +183,30 @@ TEST(TuningFile, ExternalFileKeepsGoodLinesAndReportsBadOnesWithLineAndColumn)
 
     CManager missing;
     EXPECT_FALSE(missing.LoadFromFile(name, 2));
+}
+
+TEST(TuningFile, NumbersBeyondAFloatAreBadLinesWithTheirColumn)
+{
+    const std::string name = TempName("non_finite");
+    WriteAll(name, "A.one 1\r\n"
+                   "Tuning.X 1.0 1e39\r\n"
+                   "A.nan 2 0e400\r\n"
+                   "A.inf\t1e39\r\n"
+                   "A.two 2 <0, 1e39>\r\n"
+                   "A.three 3\r\n");
+    CManager m;
+    LogCapture log;
+    EXPECT_TRUE(m.LoadFromFile(name, 2));
+    EXPECT_EQ(m.GetBadLineCount(), 4);
+    EXPECT_EQ(log.Text(), kBadLinePrefix + "2, " + kColumnWord + " 14 'Tuning.X 1.0 1e39\r\n'\n" +
+                              kBadLinePrefix + "3, " + kColumnWord + " 9 'A.nan 2 0e400\r\n'\n" +
+                              kBadLinePrefix + "4, " + kColumnWord + " 9 'A.inf\t1e39\r\n'\n" +
+                              kBadLinePrefix + "5, " + kColumnWord + " 13 'A.two 2 <0, 1e39>\r\n'\n");
+    for (const char* refused : {"Tuning.X", "A.nan", "A.inf", "A.two"})
+        EXPECT_FALSE(m.Exists(refused)) << refused;
+    EXPECT_EQ(*m.GetValue("A.one"), 1.0f);
+    EXPECT_EQ(*m.GetValue("A.three"), 3.0f);
+    remove(name.c_str());
 }
 
 TEST(TuningFile, BuiltInTextStopsSilentlyAtTheFirstBadLine)

@@ -3,8 +3,9 @@
 #include "Capture.h"
 #include "LogCapture.h"
 #include "OggEncode.h"
-#include "Sound/OggStream.h"
-#include "Sound/SoundObject.h"
+#include "Object.h"
+#include "OggStream.h"
+#include "SoundObject.h"
 #include "TempFile.h"
 
 #include <gtest/gtest.h>
@@ -175,26 +176,78 @@ TEST_F(Device, SoundToTheListenersRightIsLouderOnTheRight)
     // Listener at the origin looking along +y with +z up (scene axes).
     g_vListenerPosition = D3DVECTOR{0, 0, 0};
     ASSERT_EQ(UpdateListener(D3DVECTOR{0, 1, 0}, D3DVECTOR{0, 0, 1}, 1.0f), S_OK);
-    struct Case
-    {
-        float x;
-        bool louderRight;
-    };
-    for (const Case& c : {Case{8, true}, Case{-8, false}})
-    {
-        SCOPED_TRACE(c.x);
-        ASSERT_EQ(tone.SetObjectProperties(D3DVECTOR{c.x, 2, 0}, D3DVECTOR{0, 0, 0}, 1, 1000), S_OK);
+    auto levels = [&](float* left, float* right) {
         Capture::Stereo s = Record([&] { tone.PlayBuffer(true); }, [&] { tone.Stop(); }, 600);
         auto active = Capture::Active(s, 0.001f);
         ASSERT_GT(active.second, active.first + 4410);
         const size_t mid = (active.first + active.second) / 2;
-        const float left = Capture::Rms(s.left, mid - 2205, 4410);
-        const float right = Capture::Rms(s.right, mid - 2205, 4410);
-        if (c.louderRight)
-            EXPECT_GT(right, 1.5f * left) << left << " " << right;
-        else
-            EXPECT_GT(left, 1.5f * right) << left << " " << right;
-    }
+        *left = Capture::Rms(s.left, mid - 2205, 4410);
+        *right = Capture::Rms(s.right, mid - 2205, 4410);
+    };
+    float left = 0, right = 0;
+    // Placed directly: to the right and a little ahead.
+    ASSERT_EQ(tone.SetObjectProperties(D3DVECTOR{8, 2, 0}, D3DVECTOR{0, 0, 0}, 1, 1000), S_OK);
+    levels(&left, &right);
+    EXPECT_GT(right, 1.5f * left) << left << " " << right;
+
+    // Following a scene object to the left.
+    Object loco("Loco");
+    D3DXMATRIX world;
+    D3DXMatrixTranslation(&world, -8, 2, 0);
+    loco.SetWorldMatrix(world);
+    tone.AttachToObject(&loco);
+    UpdateAllSounds();
+    levels(&left, &right);
+    EXPECT_GT(left, 1.5f * right) << left << " " << right;
+    tone.AttachToObject(nullptr);
+}
+
+TEST_F(Device, RepeatsRewindsAndNamesOfStoredSounds)
+{
+    const std::string path = WriteTemp("tarnholm_device_blip.wav", ToneWav(22050, 3308, 800.0, 0.5)); // 0.15 s
+    SoundObject blip;
+    ASSERT_EQ(blip.Load(0, path.c_str(), SoundObject::KIND_WAVE, false, false), S_OK);
+    // Three times in all, each repeat started by the per-frame update.
+    Capture::Stereo s = Record(
+        [&] {
+            ASSERT_EQ(blip.PlayBuffer(3), S_OK);
+            for (int frame = 0; frame < 100; ++frame)
+            {
+                UpdateAllSounds();
+                Sleep(10);
+            }
+        },
+        [] {}, 0);
+    EXPECT_EQ(blip.GetRepeatCount(), 0u);
+    size_t activeWindows = 0;
+    for (size_t i = 0; i + 441 <= s.Frames(); i += 441)
+        activeWindows += Capture::Rms(s.left, i, 441) > 0.05f;
+    EXPECT_NEAR(activeWindows / 100.0, 0.45, 0.08);
+
+    // Playing again while playing rewinds the one voice: the level stays.
+    SoundObject tone;
+    ASSERT_EQ(tone.Load(0, s_WavPath.c_str(), SoundObject::KIND_WAVE, false, false), S_OK);
+    s = Record([&] { tone.PlayBuffer(true); }, [&] { tone.Stop(); }, 400);
+    auto active = Capture::Active(s);
+    const float single = Capture::Rms(s.left, (active.first + active.second) / 2 - 2205, 4410);
+    s = Record(
+        [&] {
+            tone.PlayBuffer(true);
+            Sleep(250);
+            tone.PlayBuffer(true);
+            EXPECT_TRUE(tone.IsPlaying());
+        },
+        [&] { tone.Stop(); }, 400);
+    active = Capture::Active(s);
+    const float again = Capture::Rms(s.left, active.second - 4410 - 2205, 4410);
+    EXPECT_NEAR(again / single, 1.0f, 0.2f);
+    EXPECT_FALSE(tone.IsPlaying());
+
+    // Stored in the program, without a path: named by its id.
+    SoundObject stored;
+    ASSERT_EQ(stored.Load(201, "", SoundObject::KIND_WAVE, false, false), S_OK);
+    EXPECT_EQ(stored.GetName(), "Sound id 201");
+    remove(path.c_str());
 }
 
 TEST_F(Device, OggStreamPlaysAPieceThroughInOrderAndStops)
@@ -291,4 +344,38 @@ TEST_F(Device, StoppingAndDestroyingWhilePlayingNeverHangs)
     EXPECT_EQ(work.done, 50);
     CloseHandle(thread);
     remove(path.c_str());
+}
+
+TEST_F(Device, ProgressPerDecodedBlockAndTheListenerKeepsItsDistanceFactor)
+{
+    struct Counter : SoundObject::CLoadingProgressHandler
+    {
+        int calls = 0;
+        void OnProgress(int done, int total) override
+        {
+            EXPECT_EQ(done, 0);
+            EXPECT_EQ(total, 0);
+            ++calls;
+        }
+    } counter;
+    // 5 s of 22050 Hz mono: 220500 bytes, decoded in blocks of 100000.
+    const std::string path = WriteTemp("tarnholm_device_long.wav", ToneWav(22050, 5 * 22050, 300.0, 0.3));
+    SetSoundLoadingProgressHandler(&counter);
+    {
+        SoundObject sound;
+        ASSERT_EQ(sound.Load(0, path.c_str(), SoundObject::KIND_WAVE, false, false), S_OK);
+        EXPECT_NEAR(sound.GetDuration(), 5.0f, 1e-4f);
+    }
+    SetSoundLoadingProgressHandler(nullptr);
+    EXPECT_EQ(counter.calls, 3);
+    remove(path.c_str());
+
+    // The factor set once stays through the per-frame listener updates.
+    ASSERT_EQ(SetDistanceFactor(0.25f), S_OK);
+    ASSERT_EQ(UpdateListener(D3DVECTOR{0, 1, 0}, D3DVECTOR{0, 0, 1}, 1.0f), S_OK);
+    D3DVALUE factor = 0;
+    ASSERT_EQ(g_pDSListener->GetDistanceFactor(&factor), S_OK);
+    EXPECT_FLOAT_EQ(factor, 0.25f);
+    ASSERT_EQ(SetDistanceFactor(1.0f), S_OK);
+    UpdateListener(D3DVECTOR{0, 1, 0}, D3DVECTOR{0, 0, 1}, 1.0f);
 }

@@ -1,7 +1,7 @@
 // The Ogg Vorbis reader and its memory source, natively.
 #include "LogCapture.h"
 #include "OggEncode.h"
-#include "Sound/OggSoundRead.h"
+#include "OggSoundRead.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include "FakeDirectSound.h"
 #include "LogCapture.h"
 #include "OggEncode.h"
-#include "Sound/DirectSoundStream.h"
-#include "Sound/OggStream.h"
+#include "DirectSoundStream.h"
+#include "OggStream.h"
 #include "TempFile.h"
 
 #include <gtest/gtest.h>
@@ -335,4 +335,30 @@ TEST(OggStream, FailedOpensAndDestructionInEveryState)
     }
     remove(bad.c_str());
     remove(good.c_str());
+}
+
+TEST(OggStream, TenFailedFillsStopTheMusicOnceAndPlayStillWorksAfter)
+{
+    const std::string path = WriteTemp("tarnholm_stream_fails.ogg", OggEncode::Tone(2, 44100, 3 * 44100, 400.0f));
+    FakeDirectSound ds;
+    COggStream music;
+    DirectSoundStream* opened = OpenOnFakes(music, path, ds);
+    ASSERT_TRUE(opened);
+    LogCapture log;
+    ds.m_pLast->m_hrLock = DSERR_GENERIC; // every write into the ring fails
+    ASSERT_TRUE(music.Play(true));
+    EXPECT_TRUE(WaitFor([&] { return music.GetState() == COggStream::STATE_STOPPED; }));
+    Sleep(50);
+    const std::string lines = log.Lines();
+    EXPECT_NE(lines.find("OggStream::Run NumFails >= 10\n"), std::string::npos) << lines;
+    EXPECT_EQ(lines.find("OggStream::Run NumFails >= 10\n"), lines.rfind("OggStream::Run NumFails >= 10\n"));
+    EXPECT_FALSE(music.IsPlaying());
+    EXPECT_FALSE(opened->IsPlaying());
+
+    // The worker is still there: a later Play streams as before.
+    ds.m_pLast->m_hrLock = S_OK;
+    ASSERT_TRUE(music.Play(true));
+    EXPECT_TRUE(WaitFor([&] { return opened->GetAvailableSize() <= COggStream::kRefillBytes; }));
+    EXPECT_EQ(music.GetState(), COggStream::STATE_LOOPING);
+    remove(path.c_str());
 }

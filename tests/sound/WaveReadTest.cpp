@@ -1,8 +1,8 @@
 // The WAV reader through mmio, and the readers' resource-or-file choice.
 #include "LogCapture.h"
 #include "OggEncode.h"
-#include "Sound/OggSoundRead.h"
-#include "Sound/WaveSoundRead.h"
+#include "OggSoundRead.h"
+#include "WaveSoundRead.h"
 #include "TempFile.h"
 
 #include <gtest/gtest.h>

@@ -4,6 +4,7 @@
 #include <d3d8.h>
 
 #include <cstdint>
+#include <vector>
 
 class TestDevice
 {
@@ -53,30 +54,57 @@ public:
     // The back buffer pixel at (x, y) as 0x00RRGGBB; 0xFFFFFFFF when unreadable.
     uint32_t ReadPixel(UINT x, UINT y) const
     {
-        IDirect3DSurface8* back = nullptr;
         uint32_t result = 0xFFFFFFFF;
-        if (FAILED(m_pDevice->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back)))
-            return result;
+        ReadBackBuffer([&](const D3DSURFACE_DESC& desc, const D3DLOCKED_RECT& lr) {
+            result = PixelAt(desc.Format, static_cast<const BYTE*>(lr.pBits) + y * lr.Pitch, x);
+        });
+        return result;
+    }
+
+    // The whole back buffer, row after row, as 0x00RRGGBB, read under one
+    // lock; empty when unreadable.
+    std::vector<uint32_t> ReadPicture() const
+    {
+        std::vector<uint32_t> pixels;
+        ReadBackBuffer([&](const D3DSURFACE_DESC& desc, const D3DLOCKED_RECT& lr) {
+            pixels.reserve(size_t(desc.Width) * desc.Height);
+            for (UINT y = 0; y < desc.Height; ++y)
+                for (UINT x = 0; x < desc.Width; ++x)
+                    pixels.push_back(PixelAt(desc.Format, static_cast<const BYTE*>(lr.pBits) + y * lr.Pitch, x));
+        });
+        return pixels;
+    }
+
+private:
+    // Calls read with the locked back buffer.
+    template <class Read> void ReadBackBuffer(const Read& read) const
+    {
+        IDirect3DSurface8* back = nullptr;
+        if (!m_pDevice || FAILED(m_pDevice->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back)))
+            return;
         D3DSURFACE_DESC desc;
         back->GetDesc(&desc);
         D3DLOCKED_RECT lr;
         if (SUCCEEDED(back->LockRect(&lr, nullptr, D3DLOCK_READONLY)))
         {
-            const BYTE* row = static_cast<const BYTE*>(lr.pBits) + y * lr.Pitch;
-            if (desc.Format == D3DFMT_X8R8G8B8 || desc.Format == D3DFMT_A8R8G8B8)
-                result = reinterpret_cast<const uint32_t*>(row)[x] & 0x00FFFFFF;
-            else if (desc.Format == D3DFMT_R5G6B5)
-            {
-                const WORD p = reinterpret_cast<const WORD*>(row)[x];
-                result = ((p >> 11) * 255 / 31) << 16 | (((p >> 5) & 63) * 255 / 63) << 8 | ((p & 31) * 255 / 31);
-            }
+            read(desc, lr);
             back->UnlockRect();
         }
         back->Release();
-        return result;
     }
 
-private:
+    static uint32_t PixelAt(D3DFORMAT format, const BYTE* row, UINT x)
+    {
+        if (format == D3DFMT_X8R8G8B8 || format == D3DFMT_A8R8G8B8)
+            return reinterpret_cast<const uint32_t*>(row)[x] & 0x00FFFFFF;
+        if (format == D3DFMT_R5G6B5)
+        {
+            const WORD p = reinterpret_cast<const WORD*>(row)[x];
+            return ((p >> 11) * 255 / 31) << 16 | (((p >> 5) & 63) * 255 / 63) << 8 | ((p & 31) * 255 / 31);
+        }
+        return 0xFFFFFFFF;
+    }
+
     HWND m_Window = nullptr;
     IDirect3D8* m_pD3D = nullptr;
     IDirect3DDevice8* m_pDevice = nullptr;

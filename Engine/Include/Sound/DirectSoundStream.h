@@ -5,7 +5,7 @@
 // producer that falls behind never lets the loop replay stale data. Every
 // operation holds the stream's lock.
 #include "ComRef.h"
-#include "Sound/SoundThread.h"
+#include "SoundThread.h"
 
 #include <mmsystem.h>
 #include <dsound.h>

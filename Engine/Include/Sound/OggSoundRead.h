@@ -2,7 +2,7 @@
 // Ogg Vorbis reader: decodes to 16-bit signed little-endian PCM through
 // vorbisfile, from a resource, a file or bytes in memory. Platform-free
 // except for the resource lookup.
-#include "Sound/SoundRead.h"
+#include "SoundRead.h"
 
 #include <cstddef>
 #include <cstdio>

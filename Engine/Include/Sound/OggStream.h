@@ -4,9 +4,9 @@
 // Play and then from the worker whenever more than 81920 bytes are free. At
 // the end the piece starts over (looping) or gets 0.1 s of silence and runs
 // out.
-#include "Sound/DirectSoundStream.h"
-#include "Sound/OggSoundRead.h"
-#include "Sound/SoundThread.h"
+#include "DirectSoundStream.h"
+#include "OggSoundRead.h"
+#include "SoundThread.h"
 
 #include <atomic>
 #include <memory>

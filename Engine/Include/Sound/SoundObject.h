@@ -3,8 +3,8 @@
 // listener, and SoundObject: a sound decoded whole into one static buffer,
 // played, stopped, muted, pitched and placed in 3D. Main thread only.
 #include "ComRef.h"
-#include "Sound/SoundRead.h"
-#include "Sound/VolumeLaw.h"
+#include "SoundRead.h"
+#include "VolumeLaw.h"
 
 #include <dsound.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 // RIFF/WAVE reader through the Windows mmio functions. PCM only.
-#include "Sound/SoundRead.h"
+#include "SoundRead.h"
 
 #include <vector>
 

@@ -490,6 +490,7 @@ private:
         if (Pixel() && Validate() && !CheckPixelSlots(texture, arithmetic, coIssue, mask))
             return;
         Emit(tokens);
+        m_InstructionSeen = m_InstructionSeen || arithmetic || texture;
         if (arithmetic)
             m_ArithmeticInPhase = true;
         m_LastArithmetic = arithmetic;
@@ -931,7 +932,11 @@ private:
             bool eye = info.Opcode == OpTexM3x3Spec && index == 1;
             if (eye ? reg.Letter != 'c' : reg.Letter != 't')
                 return refuse(eye ? " (eye vector constant expected)" : " (t register expected)");
-            if (Validate() && (mod != ModNone || swizzle != 0xE4))
+            // _bx2 alone may scale the t register that a texm* instruction
+            // reads, and in ps.1.2 and ps.1.3 that of any addressing instruction.
+            if (Validate() && mod == ModSign && !eye && m_Version < 0x0102 && strncmp(info.Name, "texm", 4) != 0)
+                return refuse(" (_bx2 on the source of this instruction needs ps.1.2)");
+            if (Validate() && ((mod != ModNone && !(mod == ModSign && !eye)) || swizzle != 0xE4))
                 return refuse(" (no modifiers on texture instruction sources)");
             return true;
         }
@@ -967,6 +972,11 @@ private:
         if (reg.Letter != 'c' || reg.Relative || pos != s.size())
         {
             Error("\"def\" needs a constant register, found \"%s\"", ops[0].c_str());
+            return;
+        }
+        if (Pixel() && m_InstructionSeen && Validate())
+        {
+            Error("\"def\" must come before the first instruction of a pixel shader");
             return;
         }
         std::vector<DWORD> tokens{OpDef, ParamBit | (RegConst << RegTypeShift) | reg.Number | WriteMaskAll};
@@ -1006,6 +1016,7 @@ private:
     bool m_PhaseSeen = false;
     bool m_ArithmeticInPhase = false;
     bool m_LastArithmetic = false;
+    bool m_InstructionSeen = false; // an arithmetic or addressing one
     DWORD m_LastMask = 0;
     DWORD m_TempsWritten = 0;       // bit per r register           // write mask of the last instruction
     unsigned m_TextureCount = 0;    // pixel shader slots used (in this phase)

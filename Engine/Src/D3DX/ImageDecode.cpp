@@ -1,10 +1,16 @@
-// Image files into texels: JPEG, BMP and TGA through stb_image, DDS through
-// our own reader. Before stb sees a file we check that all of it is there,
-// since stb pads a short file with zeros instead of failing.
+// Image files into texels: JPEG through libjpeg-turbo, BMP and TGA through
+// stb_image, DDS through our own reader. Before a decoder sees a file we
+// check that all of it is there, since both pad a short file instead of
+// failing.
 #include "Image.h"
 
 #include <algorithm>
+#include <climits>
+#include <csetjmp>
+#include <cstdio>
 #include <cstring>
+
+#include <jpeglib.h>
 
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
@@ -14,7 +20,6 @@
 #endif
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC
-#define STBI_ONLY_JPEG
 #define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
 #define STBI_NO_STDIO
@@ -34,28 +39,8 @@ namespace
 UINT Read16(const BYTE* p) { return UINT(p[0]) | UINT(p[1]) << 8; }
 DWORD Read32(const BYTE* p) { return DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16 | DWORD(p[3]) << 24; }
 
-// The Huffman tables of a DHT segment must each hold at most 256 codes:
-// stb_image (as packaged) writes past its tables for more.
-bool HuffmanTablesSound(const BYTE* segment, size_t length)
-{
-    size_t pos = 0;
-    while (pos < length)
-    {
-        if (length - pos < 17)
-            return false;
-        size_t codes = 0;
-        for (size_t i = 1; i <= 16; ++i)
-            codes += segment[pos + i];
-        if (codes > 256 || codes > length - pos - 17)
-            return false;
-        pos += 17 + codes;
-    }
-    return true;
-}
-
 // A JPEG is complete when its markers lead to a scan and an end-of-image
-// marker follows (entropy-coded data never holds FF D9). Its Huffman tables
-// are checked on the way.
+// marker follows (entropy-coded data never holds FF D9).
 bool JpegComplete(const BYTE* d, size_t n)
 {
     size_t pos = 2;
@@ -78,30 +63,101 @@ bool JpegComplete(const BYTE* d, size_t n)
         const size_t length = size_t(d[pos]) << 8 | d[pos + 1];
         if (length < 2 || pos + length > n)
             return false;
-        if (marker == 0xc4 && !HuffmanTablesSound(d + pos + 2, length - 2))
-            return false;
         pos += length;
         if (marker == 0xda)
             break;
     }
-    // After the first scan, FF followed by anything but 00 or a restart is a
-    // marker: later tables (progressive files) are checked too.
     for (; pos + 1 < n; ++pos)
-    {
-        if (d[pos] != 0xff)
-            continue;
-        if (d[pos + 1] == 0xd9)
+        if (d[pos] == 0xff && d[pos + 1] == 0xd9)
             return true;
-        if (d[pos + 1] == 0xc4)
-        {
-            if (pos + 4 > n)
-                return false;
-            const size_t length = size_t(d[pos + 2]) << 8 | d[pos + 3];
-            if (length < 2 || pos + 2 + length > n || !HuffmanTablesSound(d + pos + 4, length - 2))
-                return false;
-        }
-    }
     return false;
+}
+
+// libjpeg reports a fatal error by calling error_exit, which must not
+// return: we jump back to the decoding function.
+struct JpegErrors
+{
+    jpeg_error_mgr manager;
+    jmp_buf jump;
+};
+
+[[noreturn]] void JpegFail(j_common_ptr info)
+{
+    longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
+}
+
+void JpegQuiet(j_common_ptr, int) {} // warnings of damaged data are not printed
+
+// A progressive file may hold any number of scans, each a pass over the
+// whole picture: far more than any real picture needs is refused.
+constexpr int kMaxJpegScans = 300;
+
+void JpegProgress(j_common_ptr info)
+{
+    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMaxJpegScans)
+        JpegFail(info);
+}
+
+// Reads a JPEG's size and colour channels (1 grey, 3 colour) and, unless
+// infoOnly, its pixels as 4 bytes each (red, green, blue, 255). Pictures
+// beyond our limits are refused before decoding. No object with a
+// destructor lives in this frame, since libjpeg's errors jump back into it.
+bool DecodeJpeg(const BYTE* d, size_t n, bool infoOnly, int* w, int* h, int* channels, std::vector<BYTE>* rgba)
+{
+    jpeg_decompress_struct info;
+    JpegErrors errors;
+    jpeg_progress_mgr progress;
+    info.err = jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = JpegFail;
+    errors.manager.emit_message = JpegQuiet;
+    progress.progress_monitor = JpegProgress;
+    if (setjmp(errors.jump))
+    {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    info.progress = &progress;
+    jpeg_mem_src(&info, d, static_cast<unsigned long>(n));
+    jpeg_read_header(&info, TRUE);
+    *w = int(info.image_width);
+    *h = int(info.image_height);
+    *channels = info.num_components == 1 ? 1 : 3;
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    if (info.image_width == 0 || info.image_height == 0 || info.image_width > kMaxImageSide ||
+        info.image_height > kMaxImageSide || uint64_t(info.image_width) * info.image_height > kMaxImagePixels)
+        JpegFail(reinterpret_cast<j_common_ptr>(&info));
+    if (infoOnly)
+    {
+        jpeg_destroy_decompress(&info);
+        return true;
+    }
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBX;
+    jpeg_start_decompress(&info);
+    if (info.output_components != 4)
+        JpegFail(reinterpret_cast<j_common_ptr>(&info));
+    const size_t stride = size_t(info.output_width) * 4;
+    rgba->assign(stride * info.output_height, 0);
+    while (info.output_scanline < info.output_height)
+    {
+        JSAMPROW row = rgba->data() + stride * info.output_scanline;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    // Adobe's CMYK files store the inks inverted.
+    const bool inverted = info.saw_Adobe_marker;
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    if (cmyk)
+        for (size_t i = 0; i < rgba->size(); i += 4)
+        {
+            BYTE* p = rgba->data() + i;
+            const unsigned k = inverted ? p[3] : 255 - p[3];
+            for (int c = 0; c < 3; ++c)
+                p[c] = BYTE((inverted ? p[c] : 255 - p[c]) * k / 255);
+        }
+    for (size_t i = 3; i < rgba->size(); i += 4)
+        (*rgba)[i] = 255;
+    return true;
 }
 
 // The pixel rows of an uncompressed (or bit-field) BMP must all be there.
@@ -216,8 +272,19 @@ HRESULT Read(const void* data, size_t size, DecodedImage* out, bool infoOnly)
         return ReadDds(d, size, out, infoOnly);
 
     int w = 0, h = 0, channels = 0;
-    if (!stbi_info_from_memory(d, int(size), &w, &h, &channels) || w <= 0 || h <= 0 ||
-        UINT(w) > kMaxImageSide || UINT(h) > kMaxImageSide || uint64_t(w) * uint64_t(h) > kMaxImagePixels)
+    std::vector<BYTE> jpegPixels;
+    if (kind == Kind::Jpeg)
+    {
+        if (!DecodeJpeg(d, size, infoOnly, &w, &h, &channels, &jpegPixels))
+            return D3DXERR_INVALIDDATA;
+    }
+    else if (!stbi_info_from_memory(d, int(size), &w, &h, &channels))
+        return D3DXERR_INVALIDDATA;
+    // stb reports a top-down BMP's (negative) header height as it stands.
+    if (kind == Kind::Bmp && h < 0 && h != INT_MIN)
+        h = -h;
+    if (w <= 0 || h <= 0 || UINT(w) > kMaxImageSide || UINT(h) > kMaxImageSide ||
+        uint64_t(w) * uint64_t(h) > kMaxImagePixels)
         return D3DXERR_INVALIDDATA;
     DecodedImage image;
     image.info.Width = UINT(w);
@@ -229,22 +296,29 @@ HRESULT Read(const void* data, size_t size, DecodedImage* out, bool infoOnly)
     image.info.ImageFileFormat = FileFormatOf(kind);
     if (!infoOnly)
     {
-        int dw = 0, dh = 0, dc = 0;
-        stbi_uc* pixels = stbi_load_from_memory(d, int(size), &dw, &dh, &dc, 4);
-        if (!pixels)
-            return D3DXERR_INVALIDDATA;
-        if (dw != w || dh != h)
-        {
-            stbi_image_free(pixels);
-            return D3DXERR_INVALIDDATA;
-        }
         FloatImage surface{UINT(w), UINT(h)};
-        for (size_t i = 0; i < surface.texels.size(); ++i)
+        auto fill = [&](const BYTE* pixels) {
+            for (size_t i = 0; i < surface.texels.size(); ++i)
+            {
+                const BYTE* p = pixels + 4 * i;
+                surface.texels[i] = Texel{p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f, p[3] / 255.0f};
+            }
+        };
+        if (kind == Kind::Jpeg)
+            fill(jpegPixels.data());
+        else
         {
-            const stbi_uc* p = pixels + 4 * i;
-            surface.texels[i] = Texel{p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f, p[3] / 255.0f};
+            int dw = 0, dh = 0, dc = 0;
+            stbi_uc* pixels = stbi_load_from_memory(d, int(size), &dw, &dh, &dc, 4);
+            if (!pixels)
+                return D3DXERR_INVALIDDATA;
+            const bool sameSize = dw == w && dh == h;
+            if (sameSize)
+                fill(pixels);
+            stbi_image_free(pixels);
+            if (!sameSize)
+                return D3DXERR_INVALIDDATA;
         }
-        stbi_image_free(pixels);
         image.surfaces.resize(1);
         image.surfaces[0].push_back(std::move(surface));
     }

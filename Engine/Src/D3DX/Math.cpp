@@ -1,6 +1,9 @@
 // D3DX maths: the out-of-line functions of d3dx8math.h.
 #include "d3dx8math.h"
 
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <initializer_list>
 
 namespace
@@ -15,12 +18,39 @@ D3DXVECTOR4 RowTimes(FLOAT x, FLOAT y, FLOAT z, FLOAT w, const D3DXMATRIX* m)
                        x * m->_14 + y * m->_24 + z * m->_34 + w * m->_44);
 }
 
-// v / |v|, or zero for a zero-length v.
-template <typename T>
-T* NormalizeBy(T* out, const T* v, FLOAT len, const T& zero)
+// out = v / |v| over `count` floats, with the length taken over the first
+// `lengthCount` of them (a plane's normal scales its distance too); zero for
+// a zero v. When the squared length leaves a float's normal range (very
+// long or very short vectors), v is first divided by its largest component.
+void NormalizeFloats(FLOAT* out, const FLOAT* v, int count, int lengthCount)
 {
-    *out = len > 0.0f ? *v / len : zero;
-    return out;
+    FLOAT in[4], squared = 0.0f;
+    for (int i = 0; i < count; ++i)
+        in[i] = v[i];
+    for (int i = 0; i < lengthCount; ++i)
+        squared += in[i] * in[i];
+    if (!(squared >= FLT_MIN && squared <= FLT_MAX))
+    {
+        FLOAT largest = 0.0f;
+        for (int i = 0; i < lengthCount; ++i)
+            largest = std::max(largest, std::fabs(in[i]));
+        if (!(largest > 0.0f))
+        {
+            for (int i = 0; i < count; ++i)
+                out[i] = 0.0f;
+            return;
+        }
+        squared = 0.0f;
+        for (int i = 0; i < count; ++i)
+        {
+            in[i] /= largest;
+            if (i < lengthCount)
+                squared += in[i] * in[i];
+        }
+    }
+    const FLOAT inverse = 1.0f / std::sqrt(squared);
+    for (int i = 0; i < count; ++i)
+        out[i] = in[i] * inverse;
 }
 
 D3DXMATRIX Identity()
@@ -145,17 +175,20 @@ D3DXQUATERNION& D3DXQUATERNION::operator*=(const D3DXQUATERNION& q)
 
 D3DXVECTOR2* D3DXVec2Normalize(D3DXVECTOR2* out, const D3DXVECTOR2* v)
 {
-    return NormalizeBy(out, v, D3DXVec2Length(v), D3DXVECTOR2(0.0f, 0.0f));
+    NormalizeFloats(*out, *v, 2, 2);
+    return out;
 }
 
 D3DXVECTOR3* D3DXVec3Normalize(D3DXVECTOR3* out, const D3DXVECTOR3* v)
 {
-    return NormalizeBy(out, v, D3DXVec3Length(v), D3DXVECTOR3(0.0f, 0.0f, 0.0f));
+    NormalizeFloats(*out, *v, 3, 3);
+    return out;
 }
 
 D3DXVECTOR4* D3DXVec4Normalize(D3DXVECTOR4* out, const D3DXVECTOR4* v)
 {
-    return NormalizeBy(out, v, D3DXVec4Length(v), D3DXVECTOR4(0.0f, 0.0f, 0.0f, 0.0f));
+    NormalizeFloats(*out, *v, 4, 4);
+    return out;
 }
 
 D3DXVECTOR3* D3DXVec3CatmullRom(D3DXVECTOR3* out, const D3DXVECTOR3* v0, const D3DXVECTOR3* v1,
@@ -488,14 +521,7 @@ D3DXMATRIX* D3DXMatrixOrthoOffCenterLH(D3DXMATRIX* out, FLOAT l, FLOAT r, FLOAT 
 
 D3DXPLANE* D3DXPlaneNormalize(D3DXPLANE* out, const D3DXPLANE* p)
 {
-    const FLOAT len = std::sqrt(p->a * p->a + p->b * p->b + p->c * p->c);
-    if (len > 0.0f)
-    {
-        const FLOAT inv = 1.0f / len;
-        *out = D3DXPLANE(p->a * inv, p->b * inv, p->c * inv, p->d * inv);
-    }
-    else
-        *out = D3DXPLANE(0.0f, 0.0f, 0.0f, 0.0f);
+    NormalizeFloats(&out->a, &p->a, 4, 3);
     return out;
 }
 
@@ -537,7 +563,8 @@ D3DXPLANE* D3DXPlaneTransform(D3DXPLANE* out, const D3DXPLANE* p, const D3DXMATR
 
 D3DXQUATERNION* D3DXQuaternionNormalize(D3DXQUATERNION* out, const D3DXQUATERNION* q)
 {
-    return NormalizeBy(out, q, D3DXQuaternionLength(q), D3DXQUATERNION(0.0f, 0.0f, 0.0f, 0.0f));
+    NormalizeFloats(*out, *q, 4, 4);
+    return out;
 }
 
 D3DXQUATERNION* D3DXQuaternionMultiply(D3DXQUATERNION* out, const D3DXQUATERNION* a, const D3DXQUATERNION* b)

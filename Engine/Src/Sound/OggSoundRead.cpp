@@ -1,4 +1,4 @@
-#include "Sound/OggSoundRead.h"
+#include "OggSoundRead.h"
 
 #include "Log.h"
 #include "SoundResource.h"

@@ -1,4 +1,4 @@
-#include "Sound/VolumeLaw.h"
+#include "VolumeLaw.h"
 
 #include <cmath>
 

@@ -150,6 +150,12 @@ std::string CLogFile::GetText()
     return m_Text;
 }
 
+void CLogFile::ClearText()
+{
+    std::lock_guard<std::recursive_mutex> lock(LogMutex());
+    m_Text.clear();
+}
+
 void CLogFile::Open(const char* name)
 {
     std::lock_guard<std::recursive_mutex> lock(LogMutex());

@@ -2,8 +2,30 @@
 // we read.
 #include "../ImageFixtures.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+
+namespace
+{
+// The JPEG with its coded data cut to two bytes before the end-of-image
+// marker, so that the decoder's bit reader runs into the marker.
+fixtures::Bytes CodedDataIntoMarker(fixtures::Bytes jpeg)
+{
+    for (size_t i = 2; i + 3 < jpeg.size();)
+    {
+        const size_t length = size_t(jpeg[i + 2]) << 8 | jpeg[i + 3];
+        if (jpeg[i + 1] == 0xda)
+        {
+            jpeg.resize(std::min(jpeg.size(), i + 2 + length + 2));
+            jpeg.insert(jpeg.end(), {0xff, 0xd9});
+            return jpeg;
+        }
+        i += 2 + length;
+    }
+    return jpeg;
+}
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -17,7 +39,10 @@ int main(int argc, char** argv)
         {"seed.bmp", fixtures::MakeBmp24(8, 4, q)},
         {"seed.tga", fixtures::MakeTga32(8, 4, q, false)},
         {"seed-rle.tga", fixtures::MakeTga32(8, 4, q, true)},
+        {"seed-top-down.bmp", fixtures::MakeBmp(8, 4, q, 24, true)},
+        {"seed-32.bmp", fixtures::MakeBmp(8, 4, q, 32, true)},
         {"seed.jpg", fixtures::MakeJpeg(8, 4, q)},
+        {"seed-into-marker.jpg", CodedDataIntoMarker(fixtures::MakeJpeg(16, 16, q))},
         {"seed.dds", fixtures::MakeDdsArgb(8, 4, 4, false, q)},
         {"seed-cube.dds", fixtures::MakeDdsArgb(4, 4, 3, true, q)},
         {"seed-dxt1.dds", fixtures::MakeDds(8, 8, 2, false, {D3DFMT_DXT1}, fixtures::Bytes(40, 0x5a))},

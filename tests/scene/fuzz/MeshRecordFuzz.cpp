@@ -4,10 +4,13 @@
 #include <cstdint>
 
 #include "FileStorage.h"
+#include "Log.h"
 #include "MeshData.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    // The log keeps its whole text; one input's text is all we want.
+    g_Log.ClearText();
     FileStorage::CMemoryStream stream(FileStorage::ByteArray(data, data + size));
     try
     {

@@ -1,6 +1,6 @@
 // The Ogg Vorbis reader over bytes in memory: open, read everything in
 // uneven blocks, rewind, read a little again. ASan guards the bytes.
-#include "Sound/OggSoundRead.h"
+#include "OggSoundRead.h"
 
 #include <cstdint>
 #include <cstring>

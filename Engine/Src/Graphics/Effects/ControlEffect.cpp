@@ -443,7 +443,7 @@ DiffuseClass& Diffuse()
 
 const char* CDiffuseEffect::GetText() { return kDiffuseEffectText; }
 
-CDiffuseEffect::CDiffuseEffect(DiffuseMap* map, IEffectDevice* device) : m_pMap(map)
+CDiffuseEffect::CDiffuseEffect(IDiffuseSource* source, IEffectDevice* device) : m_pSource(source)
 {
     DiffuseClass& c = Diffuse();
     if (c.chosen)
@@ -480,9 +480,9 @@ void CDiffuseEffect::Apply(IEffectDevice& device, int pass)
     DiffuseClass& c = Diffuse();
     if (!c.technique.complete || pass < 0 || pass >= GetPassCount())
         return;
-    c.technique.SetValue(c.atf, static_cast<uint32_t>(m_pMap->GetAlpha()) << 24);
-    c.technique.SetTexture(c.diff, m_pMap->GetTexture());
-    c.technique.SetValue(c.dtcc, m_pMap->GetTexCoordIndex());
+    c.technique.SetValue(c.atf, static_cast<uint32_t>(m_pSource->GetAlpha()) << 24);
+    c.technique.SetTexture(c.diff, m_pSource->GetTexture());
+    c.technique.SetValue(c.dtcc, m_pSource->GetTexCoordIndex());
     ApplyControlPass(c.technique.passes[pass], device);
-    m_pMap->UpdateTextureMatrix(nullptr, c.diffStage);
+    m_pSource->UpdateTextureMatrix(nullptr, c.diffStage);
 }

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "Sound/VolumeLaw.h"
+
 // ---------------------------------------------------------------------------
 // CTrack
 
@@ -31,9 +33,7 @@ bool CMusicPlayer::CTrack::IsPlaying()
 
 void CMusicPlayer::CTrack::SetVolume(int percent)
 {
-    int value = percent;
-    if (m_VolumeLow != 0 || m_VolumeHigh != 100)
-        value = static_cast<int>(std::trunc((m_VolumeHigh - m_VolumeLow) * double(percent) / 100.0 + m_VolumeLow));
+    const int value = MapVolumeToRange(percent, m_VolumeLow, m_VolumeHigh);
     m_Volume = value;
     if (m_pBackend)
         m_pBackend->SetVolume(value);

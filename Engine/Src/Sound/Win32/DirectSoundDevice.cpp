@@ -1,5 +1,5 @@
 // The program's DirectSound device, primary buffer and 3D listener.
-#include "Sound/SoundObject.h"
+#include "SoundObject.h"
 
 #include "Log.h"
 

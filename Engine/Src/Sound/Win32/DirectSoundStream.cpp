@@ -1,7 +1,7 @@
-#include "Sound/DirectSoundStream.h"
+#include "DirectSoundStream.h"
 
 #include "Log.h"
-#include "Sound/VolumeLaw.h"
+#include "VolumeLaw.h"
 
 #include <cstring>
 #include <vector>

@@ -1,7 +1,7 @@
-#include "Sound/OggStream.h"
+#include "OggStream.h"
 
 #include "Log.h"
-#include "Sound/SoundObject.h"
+#include "SoundObject.h"
 
 #include <new>
 

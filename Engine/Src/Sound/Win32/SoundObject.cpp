@@ -1,9 +1,9 @@
-#include "Sound/SoundObject.h"
+#include "SoundObject.h"
 
 #include "Log.h"
 #include "Object.h"
-#include "Sound/OggSoundRead.h"
-#include "Sound/WaveSoundRead.h"
+#include "OggSoundRead.h"
+#include "WaveSoundRead.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "Sound/WaveSoundRead.h"
+#include "WaveSoundRead.h"
 
 #include "Log.h"
 #include "SoundResource.h"

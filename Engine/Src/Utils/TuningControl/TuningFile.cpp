@@ -4,6 +4,7 @@
 #include <boost/spirit/include/classic_core.hpp>
 #include <boost/spirit/include/classic_position_iterator.hpp>
 
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -84,6 +85,41 @@ bool ParseInto(const char* text, size_t length, CStructLoader& ld)
         }
     };
     const functor_parser<MarkFn> mark(MarkFn{begin, &furthest});
+
+    // Every number of a leaf line is stored as a float, so one that a float
+    // cannot hold (1e39, or 0e400, which reads as 0 times infinity) fails
+    // here, and the line with it is refused.
+    size_t refusedAt = length; // where the first such number starts
+    struct FloatFn
+    {
+        typedef double result_t;
+        const char* m_Begin;
+        size_t* m_pRefusedAt;
+        std::ptrdiff_t operator()(scan_t const& scan, result_t& result) const
+        {
+            scan.skip(scan);
+            const size_t at = size_t(scan.first.base() - m_Begin);
+            const auto hit = real_p.parse(scan);
+            if (!hit)
+                return -1;
+            if (!std::isfinite(hit.value()) || std::fabs(hit.value()) > double(FLT_MAX))
+            {
+                *m_pRefusedAt = std::min(*m_pRefusedAt, at);
+                return -1;
+            }
+            result = hit.value();
+            return hit.length();
+        }
+    };
+    const functor_parser<FloatFn> number(FloatFn{begin, &refusedAt});
+    struct AcceptedFn
+    {
+        typedef nil_t result_t;
+        const size_t* m_pRefusedAt;
+        size_t m_Length;
+        std::ptrdiff_t operator()(scan_t const&, result_t&) const { return *m_pRefusedAt < m_Length ? -1 : 0; }
+    };
+    const functor_parser<AcceptedFn> noRefusedNumber(AcceptedFn{&refusedAt, length});
     auto addName = [&](iter_t a, iter_t b) { ld.m_Names.emplace_back(a.base(), b.base()); };
     auto stale = [&](char) {
         if (ld.m_Mode != 1)
@@ -151,13 +187,13 @@ bool ParseInto(const char* text, size_t length, CStructLoader& ld)
     rule_t ident = lexeme_d[(alpha_p | '_') >> *(alnum_p | '_')];
     rule_t path = word[addName] >> mark >> *('.' >> word[addName] >> mark);
     rule_t vectorPath = path >> !(str_p("[]")[vec] >> mark);
-    rule_t values = real_p[value] >> mark >> *(';' >> real_p[value] >> mark);
-    rule_t range = ch_p('<') >> !real_p[minimum] >> ',' >> !real_p[maximum] >> '>';
-    rule_t candidate = ch_p('{') >> ident[candidateName] >> '=' >> real_p[candidateValue] >> '}';
+    rule_t values = number[value] >> mark >> *(';' >> number[value] >> mark);
+    rule_t range = ch_p('<') >> !number[minimum] >> ',' >> !number[maximum] >> '>';
+    rule_t candidate = ch_p('{') >> ident[candidateName] >> '=' >> number[candidateValue] >> '}';
     rule_t endRule = eol_p | end_p | ObjectsAnimationScriptParser::ReportError("Error: Expected command or object tag");
-    rule_t leaf = !ch_p('#')[stale] >> vectorPath >> values >> !(real_p[step] >> mark) >>
+    rule_t leaf = !ch_p('#')[stale] >> vectorPath >> values >> !(number[step] >> mark) >>
                   !(range >> mark) >> !('(' >> (int_p[precision] | ident[type]) >> ')' >> mark) >>
-                  *(candidate >> mark) >> endRule >> eps_p[endOfLeaf];
+                  *(candidate >> mark) >> noRefusedNumber >> endRule >> eps_p[endOfLeaf];
     rule_t expandedBody = ch_p('%') >> vectorPath;
     rule_t expanded = expandedBody[expand];
     rule_t selectedBody = ch_p('(') >> path >> ')';
@@ -171,7 +207,7 @@ bool ParseInto(const char* text, size_t length, CStructLoader& ld)
     const bool hit = parse(first, last, line, space_p).hit;
     if (!hit)
     {
-        size_t at = furthest;
+        size_t at = refusedAt < length ? refusedAt : furthest;
         while (at < length && (text[at] == ' ' || text[at] == '\t'))
             ++at;
         ld.m_ErrorColumn = ColumnOf(text, at);

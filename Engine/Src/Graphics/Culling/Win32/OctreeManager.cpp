@@ -7,10 +7,17 @@
 #include "Log.h"
 #include "Mesh.h"
 #include "ObjectMask.h"
-#include "Scene.h"
 
-COctreeManager::COctreeManager(Scene* scene) : m_pScene(scene), m_pRoot(new OctreeNode)
+COctreeManager::COctreeManager(const ObjectNameMap* objects, Object* root)
+    : m_pObjects(objects), m_pSceneRoot(root), m_pRoot(new OctreeNode)
 {
+}
+
+GeomObject* COctreeManager::FindGeomObject(const std::string& name) const
+{
+    const auto it = m_pObjects->find(name);
+    Object* object = it == m_pObjects->end() ? nullptr : it->second;
+    return object && object->GetTypeId() == OBJECT_TYPE_GEOM ? static_cast<GeomObject*>(object) : nullptr;
 }
 
 COctreeManager::~COctreeManager()
@@ -28,20 +35,20 @@ void COctreeManager::ClearEntries()
 
 void COctreeManager::AddExcludedStaticObject(const std::string& name)
 {
-    Object* object = m_pScene->FindObject(name);
-    if (!object || object->GetTypeId() != OBJECT_TYPE_GEOM)
+    GeomObject* object = FindGeomObject(name);
+    if (!object)
     {
         g_Log.Printf("Error at function COctreeManager::AddExcludedStaticObject no object with name %s\n",
                      name.c_str());
         return;
     }
-    m_Excluded.push_back(static_cast<GeomObject*>(object));
+    m_Excluded.push_back(object);
 }
 
 void COctreeManager::CollectStaticObjects()
 {
     std::vector<GeomObject*> bones;
-    const ObjectMask all = m_pScene->FindObjects(".*");
+    const ObjectMask all(m_pObjects, ".*");
     for (ObjectMaskIterator it = all.BeginGeom(); !it.AtEnd(); ObjectMask::NextGeom(it))
     {
         GeomObject* geom = static_cast<GeomObject*>(it.GetObject());
@@ -54,7 +61,7 @@ void COctreeManager::CollectStaticObjects()
             for (const FileStorage::BoneRef& bone : geom->GetMesh(m)->GetBones())
             {
                 skinned = true;
-                GeomObject* boneObject = m_pScene->FindGeomObject(bone.objectName);
+                GeomObject* boneObject = FindGeomObject(bone.objectName);
                 if (boneObject && std::find(bones.begin(), bones.end(), boneObject) == bones.end())
                     bones.push_back(boneObject);
             }
@@ -70,7 +77,7 @@ void COctreeManager::CollectStaticObjects()
     // entered, leaves the tree again.
     for (GeomObject* bone : bones)
         bone->MakeDynamic();
-    for (Object* top : m_pScene->GetRoot()->GetChildren())
+    for (Object* top : m_pSceneRoot->GetChildren())
         if (!top->IsStatic())
             top->MakeDynamic();
 }

@@ -6,12 +6,10 @@
 #include "DebugDraw.h"
 #include "FileStorage.h"
 #include "Light.h"
-#include "Octree.h"
 #include "Log.h"
 #include "Mesh.h"
 #include "MeshMaterial.h"
 #include "RenderStateManager.h"
-#include "Scene.h"
 
 GeomObject::GeomObject(const std::string& name) : Object(name), m_MorphTimer(1, 0) {}
 
@@ -45,7 +43,7 @@ void GeomObject::DropMorph(const char* why)
     m_MorphTimes.clear();
 }
 
-void GeomObject::LoadFromStream(const std::string& name, FileStorage::CMemoryStream& stream, Scene* scene,
+void GeomObject::LoadFromStream(const std::string& name, FileStorage::CMemoryStream& stream, IMeshLoadContext* scene,
                                 FileStorage::CArchive* archive)
 {
     Object::LoadFromStream(name, stream);

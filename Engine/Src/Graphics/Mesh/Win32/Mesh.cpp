@@ -12,9 +12,7 @@
 #include "GeomObject.h"
 #include "Log.h"
 #include "MeshMaterial.h"
-#include "OcclusionManager.h"
 #include "RenderStateManager.h"
-#include "Scene.h"
 #include "d3dx8mesh.h"
 
 namespace
@@ -144,7 +142,7 @@ bool SoftwareMesh::LoadFromStream(FileStorage::CMemoryStream& stream, std::strin
     return true;
 }
 
-Mesh* Mesh::LoadFromStream(GeomObject* owner, Scene* scene, FileStorage::CArchive* archive,
+Mesh* Mesh::LoadFromStream(GeomObject* owner, IMeshLoadContext* scene, FileStorage::CArchive* archive,
                            FileStorage::CMemoryStream& stream, uint32_t meshIndex, bool singleFrame)
 {
     MeshRecordData record;
@@ -175,7 +173,7 @@ Mesh* Mesh::LoadFromStream(GeomObject* owner, Scene* scene, FileStorage::CArchiv
     return mesh.release();
 }
 
-bool Mesh::ReadData(Scene* scene, FileStorage::CArchive* archive, MeshRecordData& record, bool singleFrame)
+bool Mesh::ReadData(IMeshLoadContext* scene, FileStorage::CArchive* archive, MeshRecordData& record, bool singleFrame)
 {
     SplitBlendWeights(record);
     m_FVF = record.fvf;

@@ -1,0 +1,111 @@
+#pragma once
+// One loaded scene archive: its objects by name under a root, the materials
+// and textures its meshes share, its lights and cameras, and the lists it
+// draws from each frame. Windows tree.
+#include <d3d8.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ObjectMask.h"
+#include "MeshServices.h"
+
+class Object;
+class GeomObject;
+class Light;
+class Camera;
+class MeshMaterial;
+class CLightTable;
+class COcclusionManager;
+class COctreeManager;
+
+class Scene : public IMeshLoadContext
+{
+public:
+    class CLoadingProgressHandler
+    {
+    public:
+        virtual void OnLoadingProgress(int done, int total) = 0;
+
+    protected:
+        virtual ~CLoadingProgressHandler() = default;
+    };
+    struct RenderEntry
+    {
+        float key;
+        GeomObject* object;
+        uint32_t meshIndex;
+    };
+
+    explicit Scene(IDirect3DDevice8* device);
+    virtual ~Scene();
+    Scene(const Scene&) = delete;
+    Scene& operator=(const Scene&) = delete;
+
+    // From the file at `path`, else from RCDATA `resourceId`.
+    bool Load(uint16_t resourceId, const std::string& path, CLoadingProgressHandler* handler = nullptr);
+    static int CountEntries(const std::string& path, uint16_t resourceId);
+    void RegisterObject(Object* object);
+    void RemoveObject(Object* object);
+    void Render(bool opaqueOnly = false);
+
+    Object* FindObject(const std::string& name) const;
+    GeomObject* FindGeomObject(const std::string& name) const;
+    Light* FindLight(const std::string& name) const;
+    Camera* FindCamera(const std::string& name) const;
+    MeshMaterial* FindMaterial(const std::string& name) const override;
+    void SetMaterial(const std::string& name, MeshMaterial* material) override;
+
+    IDirect3DBaseTexture8* GetCachedTexture(const std::string& name, int32_t type) override;
+    void SetCachedTexture(const std::string& name, int32_t type, IDirect3DBaseTexture8* texture) override;
+    IDirect3DDevice8* GetDevice() override { return m_pDevice; }
+
+    void ForEachObjectMatching(const std::string& pattern, void (*visitor)(Object*, void*), void* argument);
+    // Objects whose whole name matches the expression; throws
+    // boost::regex_error for an invalid one.
+    ObjectMask FindObjects(const std::string& pattern) const { return ObjectMask(&m_Objects, pattern); }
+    // Objects named here stay out of the culling tree; call before
+    // BuildOctree.
+    void AddExcludedStaticObject(const std::string& name);
+    // Enters the static geometry into the culling tree (a quadtree of three
+    // levels), once after loading.
+    void BuildOctree();
+    COctreeManager* GetOctreeManager() const { return m_pOctree; }
+    void AddSmoothNormalPattern(const std::string& pattern) { m_SmoothNormalPatterns.push_back(pattern); }
+    bool MatchesSmoothNormalPattern(const std::string& name) const override;
+    void SetLoadHook(const std::string& entryName, std::function<void(bool)> hook) { m_LoadHooks[entryName] = hook; }
+
+    Camera* GetActiveCamera() const { return m_pActiveCamera; }
+    void SetActiveCamera(Camera* camera) { m_pActiveCamera = camera; }
+    GeomObject* GetRoot() const { return m_pRoot; }
+    D3DCOLOR GetAmbientColor() const { return m_Ambient; }
+    CLightTable* GetLightTable() const { return m_pLightTable; }
+    COcclusionManager* GetOcclusionManager() const { return m_pOcclusion; }
+    const std::vector<RenderEntry>& GetOpaqueList() const { return m_Opaque; }
+    const std::vector<RenderEntry>& GetTransparentList() const { return m_Transparent; }
+    const std::vector<Light*>& GetLights() const { return m_Lights; }
+    size_t GetObjectCount() const { return m_Objects.size(); }
+    size_t GetCachedTextureCount() const { return m_Textures.size(); }
+
+private:
+    std::string m_Path;
+    std::map<std::string, Object*> m_Objects;
+    std::vector<Object*> m_Replaced; // owned; names taken over by later objects
+    GeomObject* m_pRoot;
+    std::map<std::string, MeshMaterial*> m_Materials;
+    std::vector<Light*> m_Lights;
+    Camera* m_pActiveCamera = nullptr;
+    std::map<std::pair<std::string, int32_t>, IDirect3DBaseTexture8*> m_Textures;
+    IDirect3DDevice8* m_pDevice;
+    std::vector<RenderEntry> m_Opaque, m_Transparent;
+    bool m_bOwnsLightTable = true;
+    CLightTable* m_pLightTable;
+    D3DCOLOR m_Ambient = 0;
+    std::map<std::string, std::function<void(bool)>> m_LoadHooks;
+    COcclusionManager* m_pOcclusion;
+    COctreeManager* m_pOctree;
+    std::vector<std::string> m_SmoothNormalPatterns;
+};

@@ -1,0 +1,376 @@
+#include "Scene.h"
+
+#include <algorithm>
+#include <boost/regex.hpp>
+
+#include "Camera.h"
+#include "FileStorage.h"
+#include "GeomObject.h"
+#include "Light.h"
+#include "Log.h"
+#include "Mesh.h"
+#include "MeshMaterial.h"
+#include "OcclusionManager.h"
+#include "Octree.h"
+#include "RenderStateManager.h"
+
+namespace
+{
+bool OpenArchive(FileStorage::CArchive& archive, const std::string& path, uint16_t resourceId)
+{
+    return (!path.empty() && archive.OpenFile(path)) || archive.OpenResource(resourceId);
+}
+
+bool MatchesWhole(const std::string& pattern, const std::string& name)
+{
+    try
+    {
+        return boost::regex_match(name, boost::regex(pattern, boost::regex::perl));
+    }
+    catch (const std::exception&)
+    {
+        g_Log.Printf("Error: \"%s\" is not a regular expression\n", pattern.c_str());
+        return false;
+    }
+}
+} // namespace
+
+Scene::Scene(IDirect3DDevice8* device)
+    : m_pRoot(new GeomObject("SceneRoot")), m_pDevice(device), m_pLightTable(new CLightTable),
+      m_pOcclusion(new COcclusionManager), m_pOctree(new COctreeManager(&m_Objects, m_pRoot))
+{
+}
+
+Scene::~Scene()
+{
+    if (g_CurrentCamera && m_Objects.count(g_CurrentCamera->GetName()) &&
+        m_Objects[g_CurrentCamera->GetName()] == g_CurrentCamera)
+        g_CurrentCamera = nullptr;
+    for (auto& entry : m_Objects)
+        delete entry.second;
+    for (Object* object : m_Replaced)
+        delete object;
+    for (auto& entry : m_Materials)
+        delete entry.second;
+    for (auto& entry : m_Textures)
+        entry.second->Release();
+    if (m_bOwnsLightTable)
+        delete m_pLightTable;
+    delete m_pOctree;
+    delete m_pRoot;
+    delete m_pOcclusion;
+}
+
+int Scene::CountEntries(const std::string& path, uint16_t resourceId)
+{
+    FileStorage::CArchive archive;
+    if (!OpenArchive(archive, path, resourceId))
+    {
+        g_Log.Printf("Error: Can't load scene file from \"%s\" and from resource {ResID: %u}", path.c_str(),
+                     unsigned(resourceId));
+        return 0;
+    }
+    return int(archive.GetEntryList().size());
+}
+
+bool Scene::Load(uint16_t resourceId, const std::string& path, CLoadingProgressHandler* handler)
+{
+    FileStorage::CArchive archive;
+    if (!OpenArchive(archive, path, resourceId))
+    {
+        g_Log.Printf("Error: Can't load scene file from \"%s\" and from resource {ResID: %u}\n", path.c_str(),
+                     unsigned(resourceId));
+        return false;
+    }
+    m_Path = path;
+    const std::vector<FileStorage::CArchive::Key> entries = archive.GetEntryList();
+    const int n = int(entries.size());
+    std::map<std::string, Object*> local;
+    bool haveEnv = false;
+    FileStorage::EnvironmentRecord env;
+
+    auto keep = [&](const std::string& name, Object* object) {
+        auto it = local.find(name);
+        if (it != local.end())
+        {
+            // One object a name: the later entry wins, the earlier is freed.
+            g_Log.Printf("Error: object name \"%s\" is used twice in the archive; the later one is kept\n",
+                         name.c_str());
+            if (m_pActiveCamera == it->second)
+                m_pActiveCamera = nullptr;
+            delete it->second;
+        }
+        local[name] = object;
+    };
+
+    for (int i = 0; i < n; ++i)
+    {
+        const std::string& name = entries[size_t(i)].first;
+        const std::string& type = entries[size_t(i)].second;
+        auto hook = m_LoadHooks.find(name);
+        if (hook != m_LoadHooks.end() && hook->second)
+            hook->second(true);
+        FileStorage::CMemoryStream* stream = nullptr;
+        try
+        {
+            if (type == FileStorage::kTypeGeomObject || type == FileStorage::kTypeCamera ||
+                type == FileStorage::kTypeLight || type == FileStorage::kTypeEnvironment)
+                stream = archive.Find(name, type);
+            if (stream)
+                stream->SetPosition(0);
+            if (stream && type == FileStorage::kTypeGeomObject)
+            {
+                std::unique_ptr<GeomObject> object(new GeomObject(name));
+                object->LoadFromStream(name, *stream, this, &archive);
+                keep(name, object.release());
+            }
+            else if (stream && type == FileStorage::kTypeCamera)
+            {
+                std::unique_ptr<Camera> camera(new Camera(name));
+                camera->LoadFromStream(name, *stream);
+                Camera* raw = camera.release();
+                keep(name, raw);
+                if (!m_pActiveCamera)
+                    m_pActiveCamera = raw;
+            }
+            else if (stream && type == FileStorage::kTypeLight)
+            {
+                std::unique_ptr<Light> light(new Light(name));
+                light->LoadFromStream(name, *stream);
+                keep(name, light.release());
+            }
+            else if (stream && type == FileStorage::kTypeEnvironment)
+            {
+                FileStorage::EnvironmentRecord record;
+                if (FileStorage::ReadRecord(*stream, record))
+                {
+                    env = record;
+                    haveEnv = true;
+                }
+            }
+        }
+        catch (const FileStorage::ErrorRead& e)
+        {
+            g_Log.Printf("Error: entry \"%s\" (%s) of \"%s\" can't be read: %s\n", name.c_str(), type.c_str(),
+                         path.c_str(), e.what());
+        }
+        if (handler)
+            handler->OnLoadingProgress(i + 1, n);
+        if (hook != m_LoadHooks.end() && hook->second)
+            hook->second(false);
+    }
+
+    for (auto& entry : local)
+    {
+        Object* object = entry.second;
+        auto parent = local.find(object->GetParentName());
+        if (parent != local.end() && parent->second != object)
+            parent->second->AttachChild(object);
+        // A name already registered by an earlier archive is replaced in the
+        // map; the earlier object stays owned through the root's children.
+        RegisterObject(object);
+        if (object->GetTypeId() == OBJECT_TYPE_GEOM)
+        {
+            GeomObject* geom = static_cast<GeomObject*>(object);
+            for (size_t m = 0; m < geom->GetMeshCount(); ++m)
+                geom->GetMesh(m)->SetOcclusionManager(m_pOcclusion);
+            if (object->GetName().find("Occluder") != std::string::npos)
+            {
+                m_pOcclusion->AddOccluder(geom);
+                geom->SetVisible(false);
+                geom->DisableOcclusionTest();
+            }
+        }
+    }
+    for (auto& entry : local)
+    {
+        if (entry.second->GetTypeId() != OBJECT_TYPE_LIGHT)
+            continue;
+        Light* light = static_cast<Light*>(entry.second);
+        for (const std::string& excluded : light->GetExcludedNames())
+        {
+            auto target = local.find(excluded);
+            if (target != local.end() && target->second->GetTypeId() == OBJECT_TYPE_GEOM)
+                static_cast<GeomObject*>(target->second)->AddExcludedLight(light);
+        }
+    }
+    if (haveEnv)
+    {
+        m_Ambient = env.AmbientColor();
+        for (auto& entry : local)
+            if (entry.second->GetTypeId() == OBJECT_TYPE_GEOM &&
+                std::find(env.excludedObjects.begin(), env.excludedObjects.end(), entry.first) ==
+                    env.excludedObjects.end())
+                static_cast<GeomObject*>(entry.second)->SetAmbient(m_Ambient);
+    }
+    m_pRoot->UpdateHierarchy();
+    return true;
+}
+
+void Scene::RegisterObject(Object* object)
+{
+    if (!object)
+        return;
+    auto existing = m_Objects.find(object->GetName());
+    if (existing != m_Objects.end() && existing->second != object)
+    {
+        // One object a name: the earlier one stops being drawn and found,
+        // and is freed with the scene.
+        g_Log.Printf("Error: object \"%s\" is registered twice; the later one is kept\n", object->GetName().c_str());
+        Object* old = existing->second;
+        RemoveObject(old);
+        m_Replaced.push_back(old);
+    }
+    m_Objects[object->GetName()] = object;
+    const std::string& name = object->GetName();
+    if (name.compare(0, 3, "bb_") == 0)
+        object->SetBillboard(true);
+    if (name.compare(0, 4, "bb2_") == 0)
+    {
+        object->SetBillboard(true);
+        object->ClearCylindricalBillboard();
+    }
+    if (!object->GetParent())
+        m_pRoot->AttachChild(object);
+    if (object->GetTypeId() == OBJECT_TYPE_GEOM)
+    {
+        GeomObject* geom = static_cast<GeomObject*>(object);
+        for (uint32_t i = 0; i < geom->GetMeshCount(); ++i)
+        {
+            const RenderEntry entry = {0.0f, geom, i};
+            (geom->GetMesh(i)->IsTransparent() ? m_Transparent : m_Opaque).push_back(entry);
+        }
+    }
+    else if (object->GetTypeId() == OBJECT_TYPE_LIGHT)
+    {
+        Light* light = static_cast<Light*>(object);
+        light->SetDevice(m_pDevice);
+        light->Enable();
+        m_pLightTable->Add(light);
+        m_pLightTable->NumberLights();
+        m_Lights.push_back(light);
+    }
+}
+
+void Scene::RemoveObject(Object* object)
+{
+    for (auto it = m_Objects.begin(); it != m_Objects.end();)
+        it = it->second == object ? m_Objects.erase(it) : std::next(it);
+    auto drop = [object](std::vector<RenderEntry>& list) {
+        list.erase(std::remove_if(list.begin(), list.end(),
+                                  [object](const RenderEntry& e) { return e.object == object; }),
+                   list.end());
+    };
+    drop(m_Opaque);
+    drop(m_Transparent);
+}
+
+Object* Scene::FindObject(const std::string& name) const
+{
+    auto it = m_Objects.find(name);
+    return it == m_Objects.end() ? nullptr : it->second;
+}
+
+GeomObject* Scene::FindGeomObject(const std::string& name) const
+{
+    Object* o = FindObject(name);
+    return o && o->GetTypeId() == OBJECT_TYPE_GEOM ? static_cast<GeomObject*>(o) : nullptr;
+}
+
+Light* Scene::FindLight(const std::string& name) const
+{
+    Object* o = FindObject(name);
+    return o && o->GetTypeId() == OBJECT_TYPE_LIGHT ? static_cast<Light*>(o) : nullptr;
+}
+
+Camera* Scene::FindCamera(const std::string& name) const
+{
+    Object* o = FindObject(name);
+    return o && o->GetTypeId() == OBJECT_TYPE_CAMERA ? static_cast<Camera*>(o) : nullptr;
+}
+
+MeshMaterial* Scene::FindMaterial(const std::string& name) const
+{
+    auto it = m_Materials.find(name);
+    return it == m_Materials.end() ? nullptr : it->second;
+}
+
+void Scene::SetMaterial(const std::string& name, MeshMaterial* material)
+{
+    MeshMaterial*& slot = m_Materials[name];
+    if (slot && slot != material)
+        delete slot;
+    slot = material;
+}
+
+IDirect3DBaseTexture8* Scene::GetCachedTexture(const std::string& name, int32_t type)
+{
+    auto it = m_Textures.find(std::make_pair(name, type));
+    return it == m_Textures.end() ? nullptr : it->second;
+}
+
+void Scene::SetCachedTexture(const std::string& name, int32_t type, IDirect3DBaseTexture8* texture)
+{
+    IDirect3DBaseTexture8*& slot = m_Textures[std::make_pair(name, type)];
+    if (slot && slot != texture)
+        slot->Release();
+    slot = texture;
+}
+
+void Scene::ForEachObjectMatching(const std::string& pattern, void (*visitor)(Object*, void*), void* argument)
+{
+    for (auto& entry : m_Objects)
+        if (MatchesWhole(pattern, entry.first))
+            visitor(entry.second, argument);
+}
+
+void Scene::AddExcludedStaticObject(const std::string& name)
+{
+    m_pOctree->AddExcludedStaticObject(name);
+}
+
+void Scene::BuildOctree()
+{
+    m_pOctree->CollectStaticObjects();
+    m_pOctree->BuildTree(OCTREE_QUADTREE, 3);
+}
+
+bool Scene::MatchesSmoothNormalPattern(const std::string& name) const
+{
+    for (const std::string& pattern : m_SmoothNormalPatterns)
+        if (MatchesWhole(pattern, name))
+            return true;
+    return false;
+}
+
+void Scene::Render(bool opaqueOnly)
+{
+    g_CurrentCamera = m_pActiveCamera;
+    m_pRoot->UpdateHierarchy();
+    D3DXVECTOR3 eye(0, 0, 0);
+    if (m_pActiveCamera)
+    {
+        m_pActiveCamera->Apply(m_pDevice);
+        const D3DXMATRIX& world = m_pActiveCamera->GetWorldMatrix();
+        eye = D3DXVECTOR3(world._41, world._42, world._43);
+    }
+    if (m_pActiveCamera)
+        m_pOctree->Cull(GetCurrentFrustum());
+    m_pLightTable->Update();
+    m_pOcclusion->Update(m_pActiveCamera);
+    RenderStateManager& cache = RenderStateManager::Instance();
+    cache.SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    for (const RenderEntry& entry : m_Opaque)
+        entry.object->Render(m_pDevice, entry.meshIndex, -1);
+    if (opaqueOnly)
+        return;
+    cache.SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    cache.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    cache.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    for (RenderEntry& entry : m_Transparent)
+        entry.key = entry.object->DistanceToWorld(eye.x, eye.y, eye.z);
+    std::sort(m_Transparent.begin(), m_Transparent.end(),
+              [](const RenderEntry& a, const RenderEntry& b) { return a.key > b.key; });
+    for (const RenderEntry& entry : m_Transparent)
+        entry.object->Render(m_pDevice, entry.meshIndex, -1);
+}

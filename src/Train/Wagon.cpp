@@ -1,0 +1,424 @@
+#include "Wagon.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "Log.h"
+#include "Object.h"
+
+namespace
+{
+const float kPi = 3.14159265f;
+
+D3DXMATRIX Translation(float x, float y, float z)
+{
+    D3DXMATRIX m;
+    D3DXMatrixTranslation(&m, x, y, z);
+    return m;
+}
+
+D3DXMATRIX Identity()
+{
+    D3DXMATRIX m;
+    D3DXMatrixIdentity(&m);
+    return m;
+}
+
+Vec3 TranslationOf(const D3DXMATRIX& m)
+{
+    return Vec3{m._41, m._42, m._43};
+}
+
+D3DXMATRIX WithoutTranslation(const D3DXMATRIX& m, bool keepZ)
+{
+    D3DXMATRIX r = m;
+    r._41 = r._42 = 0;
+    if (!keepZ)
+        r._43 = 0;
+    return r;
+}
+
+D3DXVECTOR3 Direction(const Vec3& front, const Vec3& rear)
+{
+    D3DXVECTOR3 dir(front.x - rear.x, front.y - rear.y, front.z - rear.z);
+    D3DXVec3Normalize(&dir, &dir);
+    return dir;
+}
+
+// The heading matrix of a direction: RotationZ(-pi/2) x inverse(Y(dir)).
+D3DXMATRIX HeadingOf(const D3DXVECTOR3& dir, float turn)
+{
+    const D3DXMATRIX y(dir.y, dir.x, 0, 0, -dir.x, dir.y, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+    D3DXMATRIX inverse;
+    if (!D3DXMatrixInverse(&inverse, nullptr, &y))
+        inverse = Identity(); // two samples at one point: no heading to take
+    D3DXMATRIX rotation;
+    D3DXMatrixRotationZ(&rotation, turn);
+    return rotation * inverse;
+}
+
+D3DXMATRIX Pitch(const D3DXVECTOR3& dir)
+{
+    D3DXMATRIX pitch;
+    D3DXMatrixRotationY(&pitch, std::acos(std::max(-1.0f, std::min(1.0f, -dir.z))) - kPi / 2);
+    return pitch;
+}
+
+// (f x b + g x a) / (f + g): the point between a and b by weights.
+Vec3 Weighted(float f, const Vec3& b, float g, const Vec3& a)
+{
+    const float sum = f + g;
+    if (sum == 0)
+        return a;
+    return Vec3{(f * b.x + g * a.x) / sum, (f * b.y + g * a.y) / sum, (f * b.z + g * a.z) / sum};
+}
+} // namespace
+
+void PlaceObject(Object* object, const D3DXMATRIX& local)
+{
+    if (!object)
+        return;
+    object->SetLocalMatrix(local);
+    if (object->IsStatic())
+        object->MakeDynamic();
+}
+
+D3DXMATRIX HeadingMatrix(const Vec3& front, const Vec3& rear)
+{
+    return HeadingOf(Direction(front, rear), -kPi / 2);
+}
+
+D3DXMATRIX PitchedHeadingMatrix(const Vec3& front, const Vec3& rear)
+{
+    return Pitch(Direction(front, rear)) * HeadingMatrix(front, rear);
+}
+
+// ---------------------------------------------------------------- sway
+
+void SwayOscillator::SetAxis(const D3DXVECTOR3& newAxis)
+{
+    D3DXVec3Normalize(&axis, &newAxis);
+}
+
+void SwayOscillator::SetAmplitude(float newAmplitude)
+{
+    const float a = std::fabs(newAmplitude);
+    if (amplitude == 0)
+        value = -a + RandomUnit() * 2 * a;
+    amplitude = a;
+}
+
+void SwayOscillator::SetRate(float newRate)
+{
+    if (newRate != rate && newRate != -rate)
+        rate = newRate;
+}
+
+void SwayOscillator::Step(float dt)
+{
+    value += dt * rate;
+    if (std::fabs(value) > std::fabs(amplitude))
+    {
+        value = value < 0 ? -std::fabs(amplitude) : std::fabs(amplitude);
+        rate = -rate;
+    }
+}
+
+void WagonPart::Bind(Object* dummy, const Object* origin)
+{
+    object = dummy;
+    rest = dummy ? dummy->GetLocalMatrix() : Identity();
+    placement = WithoutTranslation(rest, true);
+    sway = Identity();
+    if (dummy && origin)
+    {
+        const D3DXMATRIX& o = origin->GetLocalMatrix();
+        const float dx = rest._41 - o._41, dy = rest._42 - o._42;
+        distance = std::sqrt(dx * dx + dy * dy);
+    }
+}
+
+// ---------------------------------------------------------------- wagons
+
+void Wagon::Init(const ObjectFinder& scene, int type, const std::string& prefix, const Object* origin)
+{
+    m_Type = type;
+    m_Parts.clear();
+    int count = 0;
+    switch (type)
+    {
+    case LOCOMOTIVE: count = 7; break;
+    case SIMPLE: count = 4; break;
+    case TENDER: count = 6; break;
+    case LUMBER: count = 9; break;
+    default: break;
+    }
+    for (int n = 1; n <= count; ++n)
+    {
+        char suffix[16];
+        snprintf(suffix, sizeof(suffix), "%02i", n);
+        const std::string name = prefix + suffix;
+        Object* dummy = scene ? scene(name) : nullptr;
+        if (!dummy)
+        {
+            g_Log.Printf("Error while initializing wagon, no dummy with name %s\n", name.c_str());
+            continue;
+        }
+        m_Parts.emplace_back();
+        m_Parts.back().Bind(dummy, origin);
+    }
+}
+
+WagonPart* Wagon::GetPart(size_t index)
+{
+    return index < m_Parts.size() ? &m_Parts[index] : nullptr;
+}
+
+void Wagon::UpdateSway(float dt, float speed)
+{
+    for (WagonPart& part : m_Parts)
+    {
+        part.swayScale = std::min(std::fabs(speed) / 10000.0f, 1.0f);
+        UpdatePartSway(part, dt);
+    }
+}
+
+void Wagon::UpdatePartSway(WagonPart& part, float dt)
+{
+    part.sway = Identity();
+    for (SwayOscillator& o : part.translations)
+    {
+        o.Step(dt);
+        const float s = o.value * part.swayScale;
+        part.sway = Translation(o.axis.x * s, o.axis.y * s, o.axis.z * s) * part.sway;
+    }
+    for (SwayOscillator& o : part.rotations)
+    {
+        o.Step(dt);
+        D3DXMATRIX r;
+        D3DXMatrixRotationAxis(&r, &o.axis, o.value * part.swayScale);
+        part.sway = r * part.sway;
+    }
+}
+
+void Wagon::AddSway(bool rotation, const D3DXVECTOR3& axis, float amplitude, float rate)
+{
+    SwayOscillator o;
+    o.SetAxis(axis);
+    o.SetAmplitude(amplitude);
+    o.SetRate(rate);
+    for (size_t k : BodyParts())
+        if (k < m_Parts.size())
+        {
+            (rotation ? m_Parts[k].rotations : m_Parts[k].translations).push_back(o);
+            m_Parts[k].hasSway = true;
+        }
+}
+
+void Wagon::SetSway(bool rotation, const D3DXVECTOR3& axis, float amplitude, float rate)
+{
+    for (size_t k : BodyParts())
+    {
+        if (k >= m_Parts.size())
+            continue;
+        std::vector<SwayOscillator>& list = rotation ? m_Parts[k].rotations : m_Parts[k].translations;
+        if (list.empty())
+            continue;
+        list[0].SetAxis(axis);
+        list[0].SetAmplitude(amplitude);
+        list[0].SetRate(rate);
+    }
+}
+
+void Wagon::AddRotationSway(const D3DXVECTOR3& axis, float amplitude, float rate)
+{
+    AddSway(true, axis, amplitude, rate);
+}
+
+void Wagon::AddTranslationSway(const D3DXVECTOR3& axis, float amplitude, float rate)
+{
+    AddSway(false, axis, amplitude, rate);
+}
+
+void Wagon::SetRotationSway(const D3DXVECTOR3& axis, float amplitude, float rate)
+{
+    SetSway(true, axis, amplitude, rate);
+}
+
+void Wagon::SetTranslationSway(const D3DXVECTOR3& axis, float amplitude, float rate)
+{
+    SetSway(false, axis, amplitude, rate);
+}
+
+float Wagon::SampleDistance(size_t k, int direction, float position) const
+{
+    return direction == 2 ? position + m_Parts[k].distance : position - m_Parts[k].distance;
+}
+
+Vec3 Wagon::Sample(const TrackSampler& sample, size_t k, int direction, float position) const
+{
+    return sample(SampleDistance(k, direction, position));
+}
+
+Vec3 Wagon::Between(size_t body, size_t front, const Vec3& a, size_t rear, const Vec3& b) const
+{
+    const float d0 = m_Parts[body].distance;
+    Vec3 p = Weighted(d0 - m_Parts[front].distance, b, m_Parts[rear].distance - d0, a);
+    p.z = 0;
+    return p;
+}
+
+void Wagon::Place(size_t k, const D3DXMATRIX& heading, const Vec3& point, bool withSway)
+{
+    if (k >= m_Parts.size())
+        return;
+    const WagonPart& part = m_Parts[k];
+    D3DXMATRIX m = part.placement * heading * Translation(point.x, point.y, 0);
+    if (withSway)
+        m = part.sway * m;
+    PlaceObject(part.object, m);
+}
+
+Wagon::FrontGroup Wagon::PlaceFrontGroup(const TrackSampler& sample, int direction, float position)
+{
+    FrontGroup g;
+    g.s1 = Sample(sample, 1, direction, position);
+    g.s2 = Sample(sample, 2, direction, position);
+    g.w1 = HeadingMatrix(g.s1, g.s2);
+    g.b0 = Between(0, 1, g.s1, 2, g.s2);
+    Place(0, g.w1, g.b0, true);
+    Place(1, g.w1, g.s1, false);
+    Place(2, g.w1, g.s2, false);
+    return g;
+}
+
+void CSimpleWagon::PlaceOnTrack(const TrackSampler& sample, int direction, float position, float dt, float speed)
+{
+    UpdateSway(dt, speed);
+    if (m_Parts.size() < 3)
+        return; // too few dummies to take the samples from
+    const FrontGroup front = PlaceFrontGroup(sample, direction, position);
+    if (m_Parts.size() == 4)
+        Place(3, front.w1, front.b0, false);
+}
+
+void CTenderWagon::PlaceOnTrack(const TrackSampler& sample, int direction, float position, float dt, float speed)
+{
+    UpdateSway(dt, speed);
+    if (m_Parts.size() < 5)
+        return;
+    const FrontGroup front = PlaceFrontGroup(sample, direction, position);
+    for (size_t k = 3; k <= 4; ++k)
+        Place(k, front.w1, Sample(sample, k, direction, position), false);
+    if (m_Parts.size() == 6)
+        Place(5, front.w1, front.b0, false);
+}
+
+void CLocomotive::PlaceOnTrack(const TrackSampler& sample, int direction, float position, float dt, float speed)
+{
+    UpdateSway(dt, speed);
+    if (m_Parts.size() < 6)
+        return;
+    const FrontGroup front = PlaceFrontGroup(sample, direction, position);
+    const Vec3 s4 = Sample(sample, 4, direction, position), s5 = Sample(sample, 5, direction, position);
+    // The rear group hangs between the body point and the rear sample.
+    const Vec3 b3 = Between(3, 0, front.b0, 4, s4);
+    const D3DXMATRIX w2 = HeadingMatrix(front.b0, s4);
+    Place(3, w2, b3, true);
+    Place(4, w2, s4, false);
+    Place(5, w2, s5, false);
+    if (m_Parts.size() == 7)
+        Place(6, w2, b3, false);
+}
+
+void CLumberWagon::PlaceOnTrack(const TrackSampler& sample, int direction, float position, float dt, float speed)
+{
+    UpdateSway(dt, speed);
+    if (m_Parts.size() < 7)
+        return;
+    const FrontGroup front = PlaceFrontGroup(sample, direction, position);
+    const Vec3 s4 = Sample(sample, 4, direction, position), s5 = Sample(sample, 5, direction, position);
+    const D3DXMATRIX w2 = HeadingMatrix(s4, s5);
+    const Vec3 b3 = Between(3, 4, s4, 5, s5);
+    Place(3, w2, b3, true);
+    Place(4, w2, s4, false);
+    Place(5, w2, s5, false);
+    if (m_Parts.size() == 9)
+    {
+        Place(7, front.w1, front.b0, false);
+        Place(8, w2, b3, false);
+    }
+    // The load lies on both bogie groups and tilts with their heights.
+    const Vec3 p0 = m_Parts[0].object ? TranslationOf(m_Parts[0].object->GetLocalMatrix()) : front.b0;
+    const Vec3 p3 = m_Parts[3].object ? TranslationOf(m_Parts[3].object->GetLocalMatrix()) : b3;
+    const float d6 = m_Parts[6].distance;
+    Vec3 load = Weighted(d6 - m_Parts[0].distance, p3, m_Parts[3].distance - d6, p0);
+    load.z -= m_Parts[0].rest._43;
+    PlaceObject(m_Parts[6].object,
+                m_Parts[6].placement * PitchedHeadingMatrix(p0, p3) * Translation(load.x, load.y, load.z));
+}
+
+void COneDummyWagon::Init(const ObjectFinder& scene, int, const std::string& name, const Object* origin)
+{
+    m_Type = ONE_DUMMY;
+    m_Parts.clear();
+    Object* dummy = scene ? scene(name) : nullptr;
+    if (!dummy)
+    {
+        g_Log.Printf("Error while initializing wagon, no dummy with name %s\n", name.c_str());
+        return;
+    }
+    m_Parts.emplace_back();
+    m_Parts.back().Bind(dummy, origin);
+}
+
+void COneDummyWagon::PlaceOnTrack(const TrackSampler& sample, int direction, float position, float, float)
+{
+    if (m_Parts.empty())
+        return;
+    const float d = m_Parts[0].distance;
+    const float base = direction == 2 ? position + d : position - d;
+    const float ahead = direction == 2 ? -2000.0f : 2000.0f;
+    const Vec3 a = sample(base + ahead), b = sample(base - ahead);
+    const Vec3 middle{(a.x + b.x) * 0.5f, (a.y + b.y) * 0.5f, 0};
+    Place(0, HeadingMatrix(a, b), middle, false);
+}
+
+// ---------------------------------------------------------------- couplings
+
+void WagonCoupling::Init(const ObjectFinder& scene, const std::string& prefix, const std::string& rearAttachment,
+                         const std::string& frontAttachment, const Object* origin)
+{
+    const char* numbers[3] = {"01", "02", "03"};
+    for (int i = 0; i < 3; ++i)
+        m_Parts[i].Bind(scene ? scene(prefix + numbers[i]) : nullptr, origin);
+    // The attachments carry the offset from their dummy to the coupling's end.
+    const std::string attachments[2] = {rearAttachment, frontAttachment};
+    for (int i = 0; i < 2; ++i)
+    {
+        WagonPart& part = m_Parts[3 + i];
+        part.Bind(scene ? scene(attachments[i]) : nullptr, origin);
+        const D3DXMATRIX& end = m_Parts[1 + i].rest;
+        part.rest = Translation(end._41 - part.rest._41, end._42 - part.rest._42, end._43 - part.rest._43);
+    }
+}
+
+void WagonCoupling::Update()
+{
+    for (const WagonPart& part : m_Parts)
+        if (!part.object)
+            return;
+    const D3DXMATRIX ma = m_Parts[3].rest * m_Parts[3].object->GetLocalMatrix();
+    const D3DXMATRIX mb = m_Parts[4].rest * m_Parts[4].object->GetLocalMatrix();
+    const Vec3 a = TranslationOf(ma), b = TranslationOf(mb);
+    const float d0 = m_Parts[0].distance;
+    Vec3 point = Weighted(d0 - m_Parts[1].distance, b, m_Parts[2].distance - d0, a);
+    point.z -= m_Parts[1].rest._43;
+    PlaceObject(m_Parts[0].object,
+                PitchedHeadingMatrix(a, b) * m_Parts[0].placement * Translation(point.x, point.y, point.z));
+    // The ends take the coupling's orientation; their positions come with
+    // the attachments.
+    const D3DXMATRIX turn = WithoutTranslation(m_Parts[0].rest, false);
+    PlaceObject(m_Parts[1].object, turn * ma);
+    PlaceObject(m_Parts[2].object, turn * mb);
+}

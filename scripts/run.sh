@@ -21,6 +21,37 @@ export WINEPREFIX=$ROOT/build/win/wineprefix
 . scripts/xvfb.sh
 . scripts/app-session.sh
 
+# A screensaver switch ("/c", "/s", "/p N", "/a") goes to the .scr, as
+# Windows would pass it.
+SCR="$ROOT/build/win/FrontEnd/Program/Tarnholm 3D Screensaver.scr"
+if [[ "${1:-}" =~ ^[/-][a-zA-Z] ]]; then
+  MAIN=$(find "$ROOT/build/win" -name "Tarnholm 3D Screensaver.exe" -print -quit 2>/dev/null)
+  if [ -n "$MAIN" ]; then
+    # The front-end finds the main program through "AppPath".
+    "$ROOT/scripts/wine-prefix.sh"
+    WINEDEBUG=-all wine reg add 'HKLM\Software\Vellomaris\Tarnholm 3D Screensaver' /v AppPath /t REG_SZ \
+      /d "Z:$(dirname "$MAIN" | tr / '\\')" /f >/dev/null 2>&1
+  fi
+  cd "$OUT"
+  if [ -n "${DISPLAY:-}" ] && [ -z "${TARNHOLM_HEADLESS:-}" ]; then
+    "$ROOT/scripts/wine-run.sh" "$SCR" "$@"
+    rc=$?
+    echo "Exit code: $rc"
+    exit $rc
+  fi
+  tarnholm_start_xvfb || exit 1
+  tarnholm_app_start "$SCR" "$@"
+  sleep $(( RUN_SECONDS / 2 ))
+  tarnholm_app_screenshot "$OUT/screenshot-1.png"
+  # Esc closes the settings dialog and ends a running screensaver.
+  xdotool key Escape 2>/dev/null
+  for i in $(seq 100); do kill -0 "$TARNHOLM_APP_PID" 2>/dev/null || break; sleep 0.1; done
+  tarnholm_app_close 10
+  echo "Exit code: $TARNHOLM_APP_RC"
+  echo "Picture: $OUT/screenshot-1.png"
+  exit $TARNHOLM_APP_RC
+fi
+
 cd "$OUT"
 if [ -n "${DISPLAY:-}" ] && [ -z "${TARNHOLM_HEADLESS:-}" ]; then
   "$ROOT/scripts/wine-run.sh" "$EXE" /log:run.log "$@"

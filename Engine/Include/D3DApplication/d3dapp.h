@@ -83,6 +83,17 @@ struct MonitorInfo
 // equal size the larger format number first. Negative, 0 or positive.
 int CompareDisplayModes(const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b);
 
+// The distinct display modes of an adapter of at least 640 x 480 (refresh
+// rates collapsed, at most MAX_COLLECTED_MODES) in CompareDisplayModes
+// order, and their formats (at most MAX_COLLECTED_FORMATS, the desktop
+// format first). Returns the number of modes.
+DWORD CollectDisplayModes(IDirect3D8* d3d, UINT adapter, D3DFORMAT desktopFormat, D3DDISPLAYMODE* modes,
+                          D3DFORMAT* formats, DWORD* numFormats);
+// The first depth/stencil format, from the deepest down, that has at least
+// the given depth and stencil bits and works with the target format.
+bool FindDepthStencilFormat(IDirect3D8* d3d, UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT target,
+                            DWORD minDepthBits, DWORD minStencilBits, D3DFORMAT* out);
+
 // The Direct3D 8 name of a format, "UNKNOWN FORMAT" for others.
 const char* GetFormatName(D3DFORMAT format);
 // Total video memory in bytes through DirectDraw 7; 0 when it cannot tell.

@@ -8,6 +8,7 @@
 
 class TiXmlDocument;
 class TiXmlElement;
+struct HWND__;
 
 class LanguageTable
 {
@@ -24,6 +25,14 @@ public:
     bool SelectTextBlock(const std::string& tag);
     unsigned GetCodepage() const;
     std::string Translate(const std::string& text) const;
+    // True with the current language's text of the current block's entry
+    // tagged `text`; false, without a log line, while no language or block
+    // is selected; false, logged, when the block has no such entry.
+    bool FindTranslation(const std::string& text, std::string& translation) const;
+    // Translates the caption of the window and of each of its direct
+    // children (a dialog's controls, in template order) where the current
+    // block has an entry for the exact text.
+    void TranslateDialog(HWND__* window) const;
 
 private:
     int m_ResourceId;

@@ -66,8 +66,8 @@ void CD3DApplication::EnumerateMonitors()
     }
 }
 
-bool CD3DApplication::FindDepthStencilFormat(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT target,
-                                             D3DFORMAT* out)
+bool FindDepthStencilFormat(IDirect3D8* d3d, UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT target,
+                            DWORD minDepthBits, DWORD minStencilBits, D3DFORMAT* out)
 {
     struct Candidate
     {
@@ -80,17 +80,55 @@ bool CD3DApplication::FindDepthStencilFormat(UINT adapter, D3DDEVTYPE deviceType
     };
     for (const Candidate& c : candidates)
     {
-        if (m_dwMinDepthBits > c.maxDepth || m_dwMinStencilBits > c.maxStencil)
+        if (minDepthBits > c.maxDepth || minStencilBits > c.maxStencil)
             continue;
-        if (SUCCEEDED(m_pD3D->CheckDeviceFormat(adapter, deviceType, target, D3DUSAGE_DEPTHSTENCIL,
-                                                D3DRTYPE_SURFACE, c.format)) &&
-            SUCCEEDED(m_pD3D->CheckDepthStencilMatch(adapter, deviceType, target, target, c.format)))
+        if (SUCCEEDED(d3d->CheckDeviceFormat(adapter, deviceType, target, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE,
+                                             c.format)) &&
+            SUCCEEDED(d3d->CheckDepthStencilMatch(adapter, deviceType, target, target, c.format)))
         {
             *out = c.format;
             return true;
         }
     }
     return false;
+}
+
+bool CD3DApplication::FindDepthStencilFormat(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT target,
+                                             D3DFORMAT* out)
+{
+    return ::FindDepthStencilFormat(m_pD3D, adapter, deviceType, target, m_dwMinDepthBits, m_dwMinStencilBits, out);
+}
+
+DWORD CollectDisplayModes(IDirect3D8* d3d, UINT adapter, D3DFORMAT desktopFormat, D3DDISPLAYMODE* modes,
+                          D3DFORMAT* formats, DWORD* numFormats)
+{
+    DWORD numModes = 0;
+    *numFormats = 0;
+    formats[(*numFormats)++] = desktopFormat;
+    const UINT modeCount = d3d->GetAdapterModeCount(adapter);
+    for (UINT m = 0; m < modeCount; ++m)
+    {
+        D3DDISPLAYMODE dm;
+        std::memset(&dm, 0, sizeof(dm));
+        if (FAILED(d3d->EnumAdapterModes(adapter, m, &dm)))
+            continue;
+        if (dm.Width < 640 || dm.Height < 480)
+            continue;
+        dm.RefreshRate = 0;
+        const bool known = std::any_of(modes, modes + numModes, [&](const D3DDISPLAYMODE& c) {
+            return c.Width == dm.Width && c.Height == dm.Height && c.Format == dm.Format;
+        });
+        if (known || numModes == MAX_COLLECTED_MODES)
+            continue;
+        modes[numModes++] = dm;
+        if (std::find(formats, formats + *numFormats, dm.Format) == formats + *numFormats &&
+            *numFormats < MAX_COLLECTED_FORMATS)
+            formats[(*numFormats)++] = dm.Format;
+    }
+    std::sort(modes, modes + numModes, [](const D3DDISPLAYMODE& x, const D3DDISPLAYMODE& y) {
+        return CompareDisplayModes(x, y) < 0;
+    });
+    return numModes;
 }
 
 DWORD CD3DApplication::FindModeIndex(DWORD adapter, const D3DDISPLAYMODE& mode)
@@ -120,34 +158,11 @@ HRESULT CD3DApplication::BuildDeviceList()
         adapter.dwNumDevices = 0;
         adapter.dwCurrentDevice = 0;
 
-        // Distinct modes of at least 640 x 480; the refresh rate plays no part.
         D3DDISPLAYMODE modes[MAX_COLLECTED_MODES];
-        DWORD numModes = 0;
         D3DFORMAT formats[MAX_COLLECTED_FORMATS];
         DWORD numFormats = 0;
-        formats[numFormats++] = adapter.d3ddmDesktop.Format;
-        const UINT modeCount = m_pD3D->GetAdapterModeCount(a);
-        for (UINT m = 0; m < modeCount; ++m)
-        {
-            D3DDISPLAYMODE dm;
-            std::memset(&dm, 0, sizeof(dm));
-            m_pD3D->EnumAdapterModes(a, m, &dm);
-            if (dm.Width < 640 || dm.Height < 480)
-                continue;
-            dm.RefreshRate = 0;
-            const bool known = std::any_of(modes, modes + numModes, [&](const D3DDISPLAYMODE& c) {
-                return c.Width == dm.Width && c.Height == dm.Height && c.Format == dm.Format;
-            });
-            if (known || numModes == MAX_COLLECTED_MODES)
-                continue;
-            modes[numModes++] = dm;
-            if (std::find(formats, formats + numFormats, dm.Format) == formats + numFormats &&
-                numFormats < MAX_COLLECTED_FORMATS)
-                formats[numFormats++] = dm.Format;
-        }
-        std::sort(modes, modes + numModes, [](const D3DDISPLAYMODE& x, const D3DDISPLAYMODE& y) {
-            return CompareDisplayModes(x, y) < 0;
-        });
+        const DWORD numModes =
+            CollectDisplayModes(m_pD3D, a, adapter.d3ddmDesktop.Format, modes, formats, &numFormats);
 
         DeviceInfo& device = adapter.devices[0];
         device.DeviceType = D3DDEVTYPE_HAL;

@@ -145,25 +145,48 @@ unsigned LanguageTable::GetCodepage() const
 
 std::string LanguageTable::Translate(const std::string& text) const
 {
+    std::string translation;
+    return FindTranslation(text, translation) ? translation : text;
+}
+
+bool LanguageTable::FindTranslation(const std::string& text, std::string& translation) const
+{
     if (m_Language < 0 || m_TextBlock < 0)
-        return text;
+        return false;
     const char* language = m_Languages[size_t(m_Language)]->Attribute("Tag");
     const std::string utf8 = AnsiToUtf8(text);
     for (const TiXmlElement* var = m_TextBlocks[size_t(m_TextBlock)]->FirstChildElement("Var"); var;
          var = var->NextSiblingElement("Var"))
     {
-        std::map<std::string, const TiXmlElement*> strings;
-        for (const TiXmlElement* s = var->FirstChildElement("String"); s; s = s->NextSiblingElement("String"))
-            if (const char* lang = s->Attribute("Lang"))
-                strings[lang] = s;
         if (!SameAttribute(var, "Tag", utf8))
             continue;
-        auto it = language ? strings.find(language) : strings.end();
-        const char* translation = it != strings.end() ? it->second->Attribute("Text") : nullptr;
-        if (!translation)
-            return text;
-        return Utf8ToCodepage(translation, GetCodepage());
+        for (const TiXmlElement* s = var->FirstChildElement("String"); s; s = s->NextSiblingElement("String"))
+        {
+            const char* value = s->Attribute("Text");
+            if (language && value && SameAttribute(s, "Lang", language))
+            {
+                translation = Utf8ToCodepage(value, GetCodepage());
+                return true;
+            }
+        }
+        return false;
     }
     g_Log.Printf("Can't translate string \"%s\"\n", text.c_str());
-    return text;
+    return false;
+}
+
+void LanguageTable::TranslateDialog(HWND window) const
+{
+    auto translateCaption = [this](HWND w) {
+        char caption[1024];
+        const int length = GetWindowTextA(w, caption, 1023);
+        std::string translation;
+        if (FindTranslation(std::string(caption, size_t(length > 0 ? length : 0)), translation))
+            SetWindowTextA(w, translation.c_str());
+    };
+    if (!window)
+        return;
+    translateCaption(window);
+    for (HWND child = GetTopWindow(window); child; child = GetWindow(child, GW_HWNDNEXT))
+        translateCaption(child);
 }

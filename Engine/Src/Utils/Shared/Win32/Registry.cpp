@@ -37,11 +37,11 @@ REGSAM View(bool use64)
     return use64 && IsWow64() ? KEY_WOW64_64KEY : 0;
 }
 
-bool CreateKey(HKEY root, const char* subkey, REGSAM view, CKey& key)
+bool CreateKey(HKEY root, const char* subkey, REGSAM access, CKey& key)
 {
     char noClass[] = "";
-    return RegCreateKeyExA(root, subkey, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | view, nullptr,
-                           key.Out(), nullptr) == ERROR_SUCCESS;
+    return RegCreateKeyExA(root, subkey, 0, noClass, REG_OPTION_NON_VOLATILE, access, nullptr, key.Out(),
+                           nullptr) == ERROR_SUCCESS;
 }
 
 bool SetString(HKEY key, const char* name, const std::string& text)
@@ -123,7 +123,8 @@ bool Node::LoadFromRegistry(HKEY parent, const char* name)
 bool Node::SaveToRegistry(HKEY parent, const char* name) const
 {
     CKey key;
-    if (!CreateKey(parent, name, m_bUse64 ? KEY_WOW64_64KEY : 0, key))
+    // A child node is a subkey: the key must let us open or create it.
+    if (!CreateKey(parent, name, KEY_SET_VALUE | KEY_CREATE_SUB_KEY | (m_bUse64 ? KEY_WOW64_64KEY : 0), key))
         return false;
     bool good = true;
     for (const auto& entry : m_Entries)
@@ -166,7 +167,7 @@ HRESULT ReadRegistryString(HKEY root, const char* subkey, const char* name, std:
 HRESULT WriteRegistryString(HKEY root, const char* subkey, const char* name, const std::string& text, bool use64)
 {
     CKey key;
-    if (!CreateKey(root, subkey, View(use64), key))
+    if (!CreateKey(root, subkey, KEY_SET_VALUE | View(use64), key))
         return E_FAIL;
     if (!SetString(key.Get(), name, text))
         return E_FAIL;

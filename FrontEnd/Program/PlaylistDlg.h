@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "Sound/MusicPlaylist.h"
+#include "MusicPlaylist.h"
 #include "WindowBase.h"
 
 class Node;

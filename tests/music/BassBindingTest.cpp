@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "LogCapture.h"
-#include "Sound/MusicPlayer.h"
+#include "MusicPlayer.h"
 
 namespace
 {

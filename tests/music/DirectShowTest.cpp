@@ -12,7 +12,7 @@
 #include "LogCapture.h"
 #include "TempFile.h"
 #include "WaveEncode.h"
-#include "Sound/DirectShowObject.h"
+#include "DirectShowObject.h"
 
 namespace
 {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Sound/MusicPlayer.h"
+#include "MusicPlayer.h"
 #include "Timer.h"
 
 namespace

@@ -12,9 +12,9 @@
 #include "Capture.h"
 #include "LogCapture.h"
 #include "OggEncode.h"
-#include "Sound/MusicPlayer.h"
-#include "Sound/MusicPlaylist.h"
-#include "Sound/SoundObject.h"
+#include "MusicPlayer.h"
+#include "MusicPlaylist.h"
+#include "SoundObject.h"
 #include "TempFile.h"
 #include "WaveEncode.h"
 

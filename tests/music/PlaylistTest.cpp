@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "Sound/MusicPlaylist.h"
+#include "MusicPlaylist.h"
 
 namespace fs = std::filesystem;
 

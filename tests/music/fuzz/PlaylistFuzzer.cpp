@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "Sound/MusicPlaylist.h"
+#include "MusicPlaylist.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,7 +1,7 @@
-#include "Sound/DirectShowObject.h"
+#include "DirectShowObject.h"
 
 #include "Log.h"
-#include "Sound/VolumeLaw.h"
+#include "VolumeLaw.h"
 
 namespace
 {

@@ -1,8 +1,8 @@
-#include "Sound/MusicPlayer.h"
+#include "MusicPlayer.h"
 
 #include <cmath>
 
-#include "Sound/VolumeLaw.h"
+#include "VolumeLaw.h"
 
 // ---------------------------------------------------------------------------
 // CTrack

@@ -1,4 +1,4 @@
-#include "Sound/MusicPlaylist.h"
+#include "MusicPlaylist.h"
 
 #include <fstream>
 #include <iterator>

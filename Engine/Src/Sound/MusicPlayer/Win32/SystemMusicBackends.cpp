@@ -1,13 +1,13 @@
 // The music player's back-ends on Windows: the BASS library when it is there
 // and usable, otherwise a whole DirectSound sound, an Ogg Vorbis stream or a
 // DirectShow graph, by the track's kind.
-#include "Sound/MusicPlayer.h"
+#include "MusicPlayer.h"
 
 #include "BassLibrary.h"
 #include "Log.h"
-#include "Sound/DirectShowObject.h"
-#include "Sound/OggStream.h"
-#include "Sound/SoundObject.h"
+#include "DirectShowObject.h"
+#include "OggStream.h"
+#include "SoundObject.h"
 #include "SoundResource.h"
 
 namespace

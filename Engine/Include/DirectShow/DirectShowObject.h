@@ -9,7 +9,7 @@
 // COM must be initialised on the owner's thread (the application does it
 // before the sound set-up).
 #include "ComRef.h"
-#include "Sound/SoundThread.h"
+#include "SoundThread.h"
 
 #include <dshow.h>
 

@@ -21,6 +21,10 @@ public:
     LanguageTable& operator=(const LanguageTable&) = delete;
 
     void Load(const std::string& path);
+    // Takes the languages and text blocks of one Languages.xml text (read as
+    // UTF-8, or by its byte-order mark when `utf8` is false) and selects the
+    // first of each; false, logged, when the text does not parse.
+    bool LoadText(const std::string& text, bool utf8);
     bool SelectLanguage(const std::string& tag);
     bool SelectTextBlock(const std::string& tag);
     unsigned GetCodepage() const;

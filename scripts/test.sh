@@ -69,6 +69,7 @@ fuzz_smoke font_fuzzer build/host/content/NEWFONT.FNT build/host/content/RUSFONT
 fuzz_smoke settings_fuzzer tests/foundation/fuzz/settings-seeds
 fuzz_smoke camera_states_fuzzer tests/culling/fuzz/seeds
 fuzz_smoke languages_fuzzer content/Languages.xml tests/foundation/fuzz/languages-regressions
+fuzz_smoke lua_meta_fuzzer content/effects/DIFFUSEBUMP.XML content/effects/DIFFUSEENVIRONMENTBUMP.XML
 
 sum() { sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' "$1" | tail -n1; }
 read -r f1 t1 <<<"$(sum build/logs/host-tests.txt)"

@@ -88,6 +88,35 @@ TEST_F(MetaFixture, BadArgumentsFailTheBlockAndKeepWhatItPrinted)
     EXPECT_THAT(log.Text(), HasSubstr("incorrect argument"));
 }
 
+// A hostile effect file's script cannot hang the program, take its memory,
+// end it or reach files and programs; the block fails and later ones run.
+TEST_F(MetaFixture, ScriptsStayInsideTheirLimits)
+{
+    struct
+    {
+        const char* code;
+        const char* error;
+    } cases[] = {
+        {"while true do end", "instructions"},
+        {"local function f() return f() end f()", "instructions"},
+        {"local s = 'x' while true do s = s .. s end", "not enough memory"},
+        {"local t = {} for i = 1, 1e9 do t[i] = {i} end", "not enough memory"},
+        {"os.exit(3)", "attempt to call"},
+        {"os.execute('true')", "attempt to call"},
+        {"os.remove('x')", "attempt to call"},
+        {"dofile()", "attempt to call"},
+        {"loadfile('x')", "attempt to call"},
+    };
+    for (const auto& c : cases)
+    {
+        LogCapture log;
+        EXPECT_EQ("<>after", Expand(std::string("<<lua>") + c.code + "</lua>><lua>print('after')</lua>")) << c.code;
+        EXPECT_THAT(log.Text(), HasSubstr(c.error)) << c.code;
+    }
+    // What the shipped libraries use is still there.
+    EXPECT_EQ("true", Expand("<lua>print(tostring(os.setlocale ~= nil and os.clock ~= nil))</lua>"));
+}
+
 TEST_F(MetaFixture, UnboundNamesReadZeroUntilBound)
 {
     const std::string text = "<lua>print(Variable.DiffuseTexCoordIndex, Variable[{}], Variable['Spec'])</lua>";

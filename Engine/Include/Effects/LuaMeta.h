@@ -28,7 +28,11 @@ public:
     void RegisterFunction(const std::string& name, LuaNativeFunction function);
     void SetClassName(const std::string& name);
     // A fresh state with the libraries, the class table and the functions.
+    // The state holds at most kMemoryLimit bytes; the blocks of one meta
+    // text update stop with an error after kInstructionLimit instructions.
     void Reset();
+    static const size_t kMemoryLimit = 64u << 20;
+    static const int kInstructionLimit = 10000000;
     lua_State* GetState() const { return m_pState; }
 
 private:
@@ -41,6 +45,7 @@ private:
         std::string name;
     };
     lua_State* m_pState = nullptr;
+    size_t m_AllocatedBytes = 0; // what the state holds, kept under a limit
     std::vector<Function> m_Functions;
     std::string m_ClassName;
 };

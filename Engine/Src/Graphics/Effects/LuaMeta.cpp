@@ -4,6 +4,7 @@
 
 #include <boost/regex.hpp>
 
+#include <cstdlib>
 #include <memory>
 
 #include "Effect.h"
@@ -61,6 +62,18 @@ void Normalise(std::string& text)
     text.swap(out);
 }
 
+// Instructions the blocks of one update have run, counted by the hook in
+// steps of kHookStep; past the limit every block stops with an error.
+const int kHookStep = 10000;
+int g_UpdateInstructions = 0;
+
+void CountInstructions(lua_State* L, lua_Debug*)
+{
+    g_UpdateInstructions += kHookStep;
+    if (g_UpdateInstructions > CLuaEnvironment::kInstructionLimit)
+        luaL_error(L, "script ran for more than %d instructions", CLuaEnvironment::kInstructionLimit);
+}
+
 // Loads and runs a chunk in protected mode; the error text goes to `error`.
 bool RunChunk(lua_State* L, const char* code, size_t length, const char* chunkName, std::string& error)
 {
@@ -75,6 +88,9 @@ bool RunChunk(lua_State* L, const char* code, size_t length, const char* chunkNa
     const char* message = lua_tostring(L, -1);
     error = message ? message : "";
     lua_settop(L, 0);
+    // A chunk stopped by the memory limit leaves its garbage behind; free it
+    // now so that the next chunk has room.
+    lua_gc(L, LUA_GCCOLLECT, 0);
     return false;
 }
 
@@ -216,9 +232,33 @@ CLuaEnvironment::~CLuaEnvironment()
         lua_close(m_pState);
 }
 
+namespace
+{
+// The state's allocator: the standard one under a byte limit, so that a
+// script cannot take the process's memory.
+void* LimitedAlloc(void* ud, void* block, size_t oldSize, size_t newSize)
+{
+    size_t& allocated = *static_cast<size_t*>(ud);
+    if (newSize == 0)
+    {
+        std::free(block);
+        allocated -= block ? oldSize : 0;
+        return nullptr;
+    }
+    const size_t held = block ? oldSize : 0;
+    if (newSize > held && allocated - held + newSize > CLuaEnvironment::kMemoryLimit)
+        return nullptr;
+    void* grown = std::realloc(block, newSize);
+    if (grown)
+        allocated = allocated - held + newSize;
+    return grown;
+}
+} // namespace
+
 void CLuaEnvironment::Open()
 {
-    m_pState = luaL_newstate();
+    m_AllocatedBytes = 0;
+    m_pState = lua_newstate(LimitedAlloc, &m_AllocatedBytes);
     static const luaL_Reg kLibraries[] = {{"", luaopen_base},
                                           {LUA_TABLIBNAME, luaopen_table},
                                           {LUA_MATHLIBNAME, luaopen_math},
@@ -229,6 +269,20 @@ void CLuaEnvironment::Open()
         lua_pushcfunction(m_pState, lib.func);
         lua_pushstring(m_pState, lib.name);
         lua_call(m_pState, 1, 0);
+    }
+    // Effect scripts make text: they have no business ending the process,
+    // running programs, touching files or reading standard input.
+    lua_getglobal(m_pState, LUA_OSLIBNAME);
+    for (const char* name : {"execute", "exit", "remove", "rename", "tmpname", "getenv"})
+    {
+        lua_pushnil(m_pState);
+        lua_setfield(m_pState, -2, name);
+    }
+    lua_pop(m_pState, 1);
+    for (const char* name : {"dofile", "loadfile"})
+    {
+        lua_pushnil(m_pState);
+        lua_setglobal(m_pState, name);
     }
 }
 
@@ -320,6 +374,9 @@ const LuaNameSet& CLuaMetaText::Update(const LuaVariableMap& variables)
     glue.variables = &variables;
     glue.unbound.clear();
     lua_State* L = m_pEnvironment ? m_pEnvironment->GetState() : nullptr;
+    g_UpdateInstructions = 0;
+    if (L)
+        lua_sethook(L, CountInstructions, LUA_MASKCOUNT, kHookStep);
     for (size_t i = 0; i < m_Blocks.size(); ++i)
     {
         Block& block = m_Blocks[i];
@@ -334,6 +391,8 @@ const LuaNameSet& CLuaMetaText::Update(const LuaVariableMap& variables)
         block.output = glue.printBuffer;
         Normalise(block.output);
     }
+    if (L)
+        lua_sethook(L, nullptr, 0, 0);
     m_OutputText.clear();
     for (const Part& part : m_Order)
         m_OutputText += part.isBlock ? m_Blocks[part.index].output : m_PlainParts[part.index];

@@ -68,6 +68,7 @@ fuzz_smoke options_fuzzer tests/bench/fuzz/seeds
 fuzz_smoke font_fuzzer build/host/content/NEWFONT.FNT build/host/content/RUSFONT.FNT
 fuzz_smoke settings_fuzzer tests/foundation/fuzz/settings-seeds
 fuzz_smoke camera_states_fuzzer tests/culling/fuzz/seeds
+fuzz_smoke tangent_cache_fuzzer tests/culling/fuzz/tangent-seeds
 fuzz_smoke languages_fuzzer content/Languages.xml tests/foundation/fuzz/languages-regressions
 fuzz_smoke lua_meta_fuzzer content/effects/DIFFUSEBUMP.XML content/effects/DIFFUSEENVIRONMENTBUMP.XML
 

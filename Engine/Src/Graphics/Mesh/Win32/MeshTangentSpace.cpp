@@ -14,6 +14,7 @@
 #include "MeshNormals.h"
 #include "RenderStateManager.h"
 #include "Storage.h"
+#include "TangentCache.h"
 
 bool g_TangentCacheEnabled = false;
 
@@ -281,47 +282,33 @@ void Mesh::ReleaseTangentStreams()
     }
 }
 
+namespace
+{
+// The whole of a storage file; false when there is none.
+bool ReadStorageFile(Storage::CMainStorage& storage, const std::string& name, std::vector<uint8_t>& bytes)
+{
+    Storage::IStorageFile* file = storage.Open(name);
+    if (!file)
+        return false;
+    bytes.resize(file->GetSize());
+    if (!bytes.empty())
+        file->Read(bytes.data(), uint32_t(bytes.size()));
+    storage.Close(file);
+    return true;
+}
+} // namespace
+
 bool Mesh::LoadTangentCache(bool smoothed)
 {
     Storage::CMainStorage* storage = Storage::GetMainStorage();
-    if (!storage)
+    std::vector<uint8_t> mend, tbn;
+    if (!storage || !ReadStorageFile(*storage, CacheName(m_pOwner, m_MeshIndex, smoothed ? "mends" : "mend"), mend))
         return false;
-    Storage::IStorageFile* mend = storage->Open(CacheName(m_pOwner, m_MeshIndex, smoothed ? "mends" : "mend"));
-    if (!mend)
+    if (!ReadTangentMend(mend.data(), mend.size(), m_Mapping, m_MendedIndices))
         return false;
-    bool ok = true;
-    auto readList = [&](std::vector<uint32_t>& list) {
-        uint32_t n = 0;
-        if (mend->GetSize() < mend->Tell() + 4)
-            return false;
-        mend->Read(&n, 4);
-        if (uint64_t(n) * 4 > mend->GetSize() - mend->Tell())
-            return false;
-        list.resize(n);
-        if (n)
-            mend->Read(list.data(), n * 4);
-        return true;
-    };
-    ok = readList(m_Mapping) && readList(m_MendedIndices);
-    storage->Close(mend);
-    if (!ok)
-    {
-        m_Mapping.clear();
-        m_MendedIndices.clear();
+    if (!ReadStorageFile(*storage, CacheName(m_pOwner, m_MeshIndex, smoothed ? "tbns" : "tbn"), tbn))
         return false;
-    }
-    Storage::IStorageFile* tbn = storage->Open(CacheName(m_pOwner, m_MeshIndex, smoothed ? "tbns" : "tbn"));
-    if (!tbn)
-        return false;
-    std::vector<float>& frames = m_TangentData[smoothed ? 1 : 0];
-    ok = tbn->GetSize() >= m_Mapping.size() * kTangentStride;
-    if (ok)
-    {
-        frames.resize(m_Mapping.size() * 6);
-        tbn->Read(frames.data(), uint32_t(frames.size() * 4));
-    }
-    storage->Close(tbn);
-    return ok;
+    return ReadTangentFrames(tbn.data(), tbn.size(), m_Mapping.size(), m_TangentData[smoothed ? 1 : 0]);
 }
 
 void Mesh::SaveTangentCache(bool smoothed)
@@ -331,11 +318,8 @@ void Mesh::SaveTangentCache(bool smoothed)
         return;
     if (FILE* f = std::fopen(CacheName(m_pOwner, m_MeshIndex, smoothed ? "mends" : "mend").c_str(), "wb"))
     {
-        const uint32_t n = uint32_t(m_Mapping.size()), m = uint32_t(m_MendedIndices.size());
-        std::fwrite(&n, 4, 1, f);
-        std::fwrite(m_Mapping.data(), 4, n, f);
-        std::fwrite(&m, 4, 1, f);
-        std::fwrite(m_MendedIndices.data(), 4, m, f);
+        const std::vector<uint8_t> bytes = WriteTangentMend(m_Mapping, m_MendedIndices);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
     }
     if (FILE* f = std::fopen(CacheName(m_pOwner, m_MeshIndex, smoothed ? "tbns" : "tbn").c_str(), "wb"))

@@ -8,6 +8,9 @@
 #include <limits>
 #include <memory>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace
 {
 void ExpectNear(const D3DXVECTOR3& expected, const D3DXVECTOR3& actual, const char* what)
@@ -112,6 +115,25 @@ TEST(ControlledCameraStates, ShortFileLeavesTheRestAlone)
     EXPECT_EQ(2, ReadControlledCameraStates(bytes, 64 * 2 + 10, out));
     EXPECT_TRUE(out[1].valid);
     EXPECT_FALSE(out[2].valid);
+}
+
+// A save that cannot be written leaves the previous file as it was.
+TEST(ControlledCameraStates, FailedSaveKeepsThePreviousFile)
+{
+    const std::string path = ::testing::TempDir() + "KeptStates.bin";
+    auto a = MakeCamera();
+    ASSERT_TRUE(a->SaveStates(path));
+    const std::string temp = path + ".tmp";
+    std::remove(temp.c_str());
+    ASSERT_EQ(0, mkdir(temp.c_str(), 0700)); // the temporary name is taken
+    EXPECT_FALSE(a->SaveStates(path));
+    rmdir(temp.c_str());
+    FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_TRUE(f);
+    std::fseek(f, 0, SEEK_END);
+    EXPECT_EQ(long(kControlledCameraStateCount * kControlledCameraRecordSize), std::ftell(f));
+    std::fclose(f);
+    std::remove(path.c_str());
 }
 
 TEST(ControlledCamera, StepsMoveByTheKeysAndMouse)

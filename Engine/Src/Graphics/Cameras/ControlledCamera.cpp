@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "FileReplace.h"
+
 namespace
 {
 const float kPitchLimit = 1.5607964f;
@@ -41,11 +43,7 @@ bool CControlledCamera::SaveStates(const std::string& path) const
 {
     uint8_t data[kControlledCameraStateCount * kControlledCameraRecordSize];
     WriteControlledCameraStates(m_States, data);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool ok = std::fwrite(data, 1, sizeof(data), f) == sizeof(data);
-    return std::fclose(f) == 0 && ok;
+    return WriteFileReplacing(path, [&data](FILE* f) { return std::fwrite(data, 1, sizeof(data), f) == sizeof(data); });
 }
 
 D3DXVECTOR3 CControlledCamera::GetPosition() const

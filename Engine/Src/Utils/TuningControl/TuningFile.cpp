@@ -10,11 +10,8 @@
 #include <cstring>
 
 #include "ErrorReportParser.h"
+#include "FileReplace.h"
 #include "Log.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace TuningControl
 {
@@ -359,37 +356,12 @@ void CBranch::PrintExpanded(FILE* file, const std::string& path)
 
 bool CManager::SaveToFile(const std::string& name)
 {
-    // Written beside the target first, so that a crash while saving leaves the
-    // previous file whole.
-    const std::string temp = name + ".tmp";
-    FILE* file = fopen(temp.c_str(), "wb");
-    if (!file)
-    {
-        g_Log.Printf("Can't write tuning values to \"%s\"\n", temp.c_str());
-        return false;
-    }
-    m_Root.PrintValues(file, std::string());
-    m_Root.PrintExpanded(file, std::string());
-    if (!m_CurrentLine.m_Path.empty())
-        PutText(file, "(" + m_CurrentLine.m_Path + ") \r\n");
-    const bool written = !ferror(file);
-    if (fclose(file) != 0 || !written)
-    {
-        g_Log.Printf("Can't write tuning values to \"%s\"\n", temp.c_str());
-        remove(temp.c_str());
-        return false;
-    }
-#ifdef _WIN32
-    const bool replaced = MoveFileExA(temp.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
-    const bool replaced = rename(temp.c_str(), name.c_str()) == 0;
-#endif
-    if (!replaced)
-    {
-        g_Log.Printf("Can't replace \"%s\" with the saved tuning values\n", name.c_str());
-        remove(temp.c_str());
-        return false;
-    }
-    return true;
+    return WriteFileReplacing(name, [this](FILE* file) {
+        m_Root.PrintValues(file, std::string());
+        m_Root.PrintExpanded(file, std::string());
+        if (!m_CurrentLine.m_Path.empty())
+            PutText(file, "(" + m_CurrentLine.m_Path + ") \r\n");
+        return true;
+    });
 }
 } // namespace TuningControl

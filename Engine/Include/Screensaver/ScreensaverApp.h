@@ -22,13 +22,13 @@
 #include "Font.h"
 #include "Scene.h"
 #include "SettingsTree.h"
+#include "SoundObject.h"
 #include "TexMap.h"
 #include "Timer.h"
 #include "TuningControl.h"
 #include "d3dapp.h"
 
 class CMusicPlayer;
-class SoundObject;
 class CScreensaverApp;
 
 // A key that does something instead of closing the program.
@@ -120,6 +120,7 @@ bool IsWallpaperSwitch(const char* commandLine);
 class CScreensaverApp : public CD3DApplication,
                         public TuningControl::CChangeHandler,
                         public Scene::CLoadingProgressHandler,
+                        public SoundObject::CLoadingProgressHandler,
                         public Map::CTextureSizeModifier
 {
 public:
@@ -171,6 +172,11 @@ public:
     void OnChanged(const std::string&, const float&) override {}
     // Both loaders' progress: one step each.
     void OnLoadingProgress(int, int) override { ShowLoadingProgress(1); }
+    void OnProgress(int done, int total) override { OnLoadingProgress(done, total); }
+    // Makes, loads (when DirectSound is ready) and keeps one 3D sound; never
+    // null. A name ending in ".wav" or ".WAV" is read as WAV, any other as
+    // Ogg Vorbis.
+    SoundObject* LoadSound(const char* name, WORD resourceId, bool frequencyControl);
     void ModifySize(const std::string&, uint32_t* width, uint32_t* height) override
     {
         ModifyTextureSize(width, height);
@@ -226,6 +232,10 @@ protected:
     void StopMusic();
     void ReleaseSoundDevice();
     void ToggleMuteAll();
+    bool StartDirectSound();
+    // Scales the listener's units so that the scene's two metre dummies
+    // stand one metre apart.
+    void SetMeterScale();
 
     std::string m_strName;
     std::string m_strTitle;
@@ -238,8 +248,8 @@ protected:
     TextBatch m_TextBatch;
     float m_fTextScale = 1.0f;
     Scene* m_pMainScene = nullptr;
-    CMusicPlayer* m_pMusicPlayer = nullptr;
-    std::vector<SoundObject*> m_Sounds;
+    std::unique_ptr<CMusicPlayer> m_pMusicPlayer;
+    std::vector<std::unique_ptr<SoundObject>> m_Sounds;
     bool m_bSoundSetupPending = true;
     bool m_bMusicRunning = false;
     bool m_bMusicSetupPending = true;

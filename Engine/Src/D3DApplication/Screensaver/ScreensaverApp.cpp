@@ -12,6 +12,7 @@
 
 #include "CrashHandler.h"
 #include "Log.h"
+#include "MusicPlayer.h"
 #include "OpenAutomate.h"
 #include "RenderToDesktop.h"
 #include "ScreensaverInternal.h"

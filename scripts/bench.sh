@@ -12,9 +12,8 @@ set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"
 
-# The program measured. The scene viewer stands in until the screensaver
-# exists; point this at "Tarnholm 3D Screensaver.exe" then.
-EXE=${TARNHOLM_BENCH_EXE:-$ROOT/build/win/tests/scene/TarnholmSceneViewer.exe}
+# The program measured.
+EXE=${TARNHOLM_BENCH_EXE:-$ROOT/build/win/src/App/Tarnholm 3D Screensaver.exe}
 PLUGIN=$ROOT/build/win/tests/bench/TarnholmTestOaPlugin.dll
 OUT=$ROOT/build/bench
 RUN_TIMEOUT=${BENCH_TIMEOUT:-900}

@@ -10,9 +10,7 @@ cd "$ROOT"
 bash scripts/setup.sh || exit 1
 bash scripts/build.sh || exit 1
 
-# The screensaver does not exist yet: the scene viewer stands in for it and
-# shows the test scene.
-EXE=$ROOT/build/win/tests/scene/TarnholmSceneViewer.exe
+EXE="$ROOT/build/win/src/App/Tarnholm 3D Screensaver.exe"
 OUT=$ROOT/build/run
 RUN_SECONDS=${RUN_SECONDS:-10}
 mkdir -p "$OUT"
@@ -53,9 +51,13 @@ if [[ "${1:-}" =~ ^[/-][a-zA-Z] ]]; then
 fi
 
 cd "$OUT"
+# The program writes its log beside the system's files, as on Windows.
+LOG=$WINEPREFIX/drive_c/windows/system32/Tarnholm.log
+rm -f "$LOG"
 if [ -n "${DISPLAY:-}" ] && [ -z "${TARNHOLM_HEADLESS:-}" ]; then
-  "$ROOT/scripts/wine-run.sh" "$EXE" /log:run.log "$@"
+  "$ROOT/scripts/wine-run.sh" "$EXE" "$@"
   rc=$?
+  cp "$LOG" run.log 2>/dev/null
   echo "Exit code: $rc"
   echo "Log: $OUT/run.log"
   exit $rc
@@ -65,9 +67,10 @@ tarnholm_start_xvfb || exit 1
 # Headless there is nothing to hear: what the program plays is kept as raw
 # 16-bit stereo at 44100 Hz (our ALSA sink, see scripts/alsa/asound.conf).
 export TARNHOLM_SOUND_CAPTURE=${TARNHOLM_SOUND_CAPTURE:-$OUT/sound.raw}
-tarnholm_app_start "$EXE" /log:run.log "$@"
-if ! tarnholm_app_wait_log run.log "frames drawn" 60; then
-  echo "The program drew no frames; log: $OUT/run.log" >&2
+tarnholm_app_start "$EXE" "$@"
+if ! tarnholm_app_wait_log "$LOG" "Loading scene completed" 120; then
+  cp "$LOG" run.log 2>/dev/null
+  echo "The program did not load its scene; log: $OUT/run.log" >&2
   tarnholm_app_close 10
   exit 1
 fi
@@ -77,6 +80,7 @@ for i in $(seq $shots); do
   tarnholm_app_screenshot "$OUT/screenshot-$i.png"
 done
 tarnholm_app_close 30
+cp "$LOG" run.log 2>/dev/null
 echo "Exit code: $TARNHOLM_APP_RC"
 echo "Log: $OUT/run.log"
 [ -s "$OUT/sound.raw" ] && echo "Sound: $OUT/sound.raw (raw s16le, 44100 Hz, stereo)"

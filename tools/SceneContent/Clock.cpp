@@ -41,6 +41,8 @@ void BuildClock(ArchiveTool::CArchiveWriter& writer)
         MaterialSpec s;
         s.diffuse = tex;
         s.specular = 0;
+        // The clock has no light of its own: it shows as painted.
+        s.emissive = 1;
         scene.Material(std::string("Mat_") + tex, s);
     }
     // The dial: seen from +Y, screen right is -X, so u runs along -X.

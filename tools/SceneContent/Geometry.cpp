@@ -347,6 +347,7 @@ void CSceneBuilder::Material(const std::string& name, const MaterialSpec& spec)
     m.colors.ambient = {spec.r * 0.6f, spec.g * 0.6f, spec.b * 0.6f, 1};
     m.colors.specular = {spec.specular, spec.specular, spec.specular, 1};
     m.colors.power = spec.power;
+    m.colors.emissive = {spec.emissive, spec.emissive, spec.emissive, 1};
     m.twoSided = spec.twoSided ? 1 : 0;
     auto map = [&](uint16_t kind, const std::string& bitmap, uint16_t flags, uint16_t set) {
         const auto it = m_Bitmaps.find(bitmap);

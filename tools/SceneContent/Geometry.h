@@ -98,6 +98,7 @@ struct MaterialSpec
     std::string diffuseAlpha; // a combined map whose alpha comes from its brightness
     float r = 1, g = 1, b = 1;
     float specular = 0.1f, power = 8;
+    float emissive = 0; // self-lit share: 1 shows the map as painted under any light
     bool twoSided = false;
 };
 

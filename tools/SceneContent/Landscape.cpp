@@ -243,6 +243,7 @@ void CLandscape::Horizon()
         MaterialSpec spec;
         spec.diffuse = tex;
         spec.specular = 0;
+        spec.emissive = 1; // the sky shines by itself
         m_Scene.Material("Mat_" + tex, spec);
         for (auto& rec : faces[f].Build(0x112, "Mat_" + tex))
             sky.frames[0].meshes.push_back(rec);

@@ -1,0 +1,128 @@
+#pragma once
+// The train screensaver: the scene application on the screensaver
+// application. It loads the landscape, the locomotive and the clock, sets up
+// the scene parts by object name, gives the train its sounds and draws one
+// frame of the scene in a fixed order.
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "SceneRules.h"
+#include "ScreensaverApp.h"
+
+class COpenAutomateOptions;
+class GeomObject;
+class SoundObject;
+
+class CTarnholmApp : public CScreensaverApp
+{
+public:
+    CTarnholmApp();
+    ~CTarnholmApp() override;
+
+    HRESULT UpdateFrame() override;
+    // Every idle pass draws a frame: the scene keeps no frame limit of its own.
+    bool CanRender() override { return true; }
+    void LoadScene() override;
+    void InitSounds() override;
+    void SetDefaultSettings() override;
+    void SaveToggledSettings() override;
+    void RenderFrame() override;
+    void OnChanged(const std::string& path, const float&) override { OnTuningChanged(path); }
+
+    // Declares the scene's quality switches to the benchmark harness and
+    // sets the benchmark length.
+    static void RegisterBenchmarkOptions(COpenAutomateOptions& options);
+    // "GraphicsQuality" (or the harness's options) into the quality flags.
+    void SetQualityFlags();
+    // Re-applies the scene group that a tuning value belongs to.
+    void OnTuningChanged(const std::string& path);
+    bool ToggleClock(intptr_t);
+    bool ToggleOldMovieEffect(intptr_t);
+
+    bool GetEnableShaders() const { return m_bEnableShaders; }
+    bool GetEnableStencilShadows() const { return m_bEnableStencilShadows; }
+    bool GetEnableProjectionShadows() const { return m_bEnableProjectionShadows; }
+    bool GetEnableLeaves() const { return m_bEnableLeaves; }
+    int GetSmokeQuality() const { return m_nSmokeQuality; }
+    int GetGrassQuality() const { return m_nGrassQuality; }
+
+protected:
+    // Adapter facts of the framework: vendor id, pixel shader version as
+    // 10 x major + minor, video memory in megabytes.
+    unsigned GetAdapterVendor() const;
+    int GetPixelShaderVersion() const;
+
+    // Loading steps.
+    void InitLocoObjects();
+    void InitZFightingObjects();
+    void InitSkyBox();
+    void InitPaintPlanes();
+    void InitClockScene();
+    void SetCameraAspects(Scene* scene);
+
+    // Frame passes.
+    void ChooseCamera();
+    void RenderSkyBox();
+    void RenderZBiasedObjects();
+    void RenderOldTrees();
+    void RenderLocomotive();
+    void PlaceSunLight();
+    void RenderClock();
+    void UpdateClockHands();
+    void UpdateSounds();
+
+    std::vector<GeomObject*> m_LocoObjects;
+    std::vector<GeomObject*> m_LInscriptionObjects;
+    std::vector<GeomObject*> m_AInscriptionObjects;
+    std::vector<GeomObject*> m_LocoShadowObjects;
+    std::vector<GeomObject*> m_TrainObjects;
+    std::vector<GeomObject*> m_RailsObjects;
+    std::vector<GeomObject*> m_OldTrees;
+    std::vector<std::pair<GeomObject*, int>> m_ZBiasedObjects;
+    GeomObject* m_pSkyObject = nullptr;
+    std::unique_ptr<Scene> m_pLocoScene;
+    std::unique_ptr<Scene> m_pClockScene;
+    D3DXVECTOR3 m_LightDirection = D3DXVECTOR3(0, 0, -1);
+
+    SoundObject* m_pChuffSound = nullptr;
+    SoundObject* m_pSteamSound = nullptr;
+    SoundObject* m_pRailsSounds[5] = {};
+    SoundObject* m_pLocoSound = nullptr;
+    // The dummy each sound stands at, in the order chuff, steam, rails 1-5,
+    // loco.
+    Object* m_SoundDummies[8] = {};
+
+    bool m_bOldMovieToggled = false;
+    bool m_bClockToggled = false;
+    bool m_bEnableShaders = true;
+    bool m_bEnableStencilShadows = true;
+    bool m_bEnableProjectionShadows = true;
+    bool m_bEnableLeaves = true;
+    int m_nSmokeQuality = 3;
+    int m_nGrassQuality = 2;
+
+    // The clock hands' state, made on the first draw of a loaded clock.
+    struct ClockHand
+    {
+        Object* object = nullptr;
+        D3DXMATRIX rest;
+    };
+    ClockHand m_ClockHands[6];
+    bool m_bClockHandsFound = false;
+    float m_ClockBase = 0, m_ClockStart = 0;
+    int m_ClockSecond = -1;
+    bool m_bClockSynchronised = false;
+};
+
+// Appends every geometry object of the scene whose whole name matches the
+// regular expression, in the scene's order.
+void CollectGeomObjects(Scene* scene, const std::string& expression, std::vector<GeomObject*>& list);
+// Sets the visible flag of every listed object and, when recursive, of every
+// geometry object below each.
+void SetObjectsVisible(const std::vector<GeomObject*>& list, bool recursive, bool visible);
+
+// The program's main function, run by the benchmark-option table once per
+// start (or once per benchmark request under the harness).
+int RunApplication(HINSTANCE instance);

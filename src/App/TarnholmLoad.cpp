@@ -1,0 +1,220 @@
+// Scene loading: the archives, the scene graph's preparation and every
+// set-up step of the train scene in its order; the dressing by object name
+// and the clock scene.
+#include <boost/bind/bind.hpp>
+
+#include <cstdio>
+
+#include "Camera.h"
+#include "GeomObject.h"
+#include "Log.h"
+#include "Mesh.h"
+#include "MeshMaterial.h"
+#include "Scene.h"
+#include "TarnholmApp.h"
+
+namespace
+{
+const uint16_t kLandscapeResource = 101;
+const uint16_t kLocomotiveResource = 102;
+const uint16_t kClockResource = 110;
+// Progress steps of the sounds' decoding when sound is on.
+const unsigned kSoundSteps = 26;
+
+const char* const kOctreeExcluded[] = {"Sky01",      "Rock_hi01",  "Rock_hi02",  "Rock_hi03", "Rock_hi04", "Rock_hi05",
+                                       "Desert01",   "Desert03",   "Desert08",   "Desert09",  "Desert10",  "Desert11",
+                                       "Panorama02", "Panorama03", "Panorama04", "Rock02",    "Rock03"};
+
+const struct
+{
+    const char* name;
+    int bias;
+} kZBiased[] = {{"Panorama03", 0}, {"Les09", 0},         {"Panorama02", 0},    {"Desert03", 0},     {"Desert02", 0},
+                {"Desert01", 0},   {"Desert08", 0},      {"Rock01", 0},        {"Rock02", 0},       {"Rock_back01", 0},
+                {"Les01", 0},      {"Les04", 0},         {"Railbase02_01", 2}, {"Railbase02_02", 2}, {"Dirt_road01", 3},
+                {"Dirt_road02", 4}, {"Land01", 1},       {"Land02", 2}};
+} // namespace
+
+// Appends every geometry object of the scene whose whole name matches.
+void CollectGeomObjects(Scene* scene, const std::string& expression, std::vector<GeomObject*>& list)
+{
+    if (!scene)
+        return;
+    const ObjectMask mask = scene->FindObjects(expression);
+    for (ObjectMaskIterator it = mask.BeginGeom(); !it.AtEnd(); ObjectMask::NextGeom(it))
+        list.push_back(static_cast<GeomObject*>(it.GetObject()));
+}
+
+void SetObjectsVisible(const std::vector<GeomObject*>& list, bool recursive, bool visible)
+{
+    for (GeomObject* object : list)
+        if (object)
+        {
+            object->SetVisible(visible);
+            if (recursive)
+                object->SetVisibleRecursive(visible);
+        }
+}
+
+void CTarnholmApp::SetCameraAspects(Scene* scene)
+{
+    if (!scene)
+        return;
+    const ObjectMask mask = scene->FindObjects(".*");
+    for (ObjectMaskIterator it = mask.BeginCamera(); !it.AtEnd(); ObjectMask::NextCamera(it))
+        static_cast<Camera*>(it.GetObject())->SetAspect(m_fCameraAspect);
+}
+
+void CTarnholmApp::LoadScene()
+{
+    SetQualityFlags();
+    RegisterHotkey('C', WM_KEYDOWN, "C", Translate("- Show clock"),
+                   boost::bind(&CTarnholmApp::ToggleClock, this, boost::placeholders::_1), 0);
+    RegisterHotkey('O', WM_KEYDOWN, "O", Translate("- Old Movie effect"),
+                   boost::bind(&CTarnholmApp::ToggleOldMovieEffect, this, boost::placeholders::_1), 0);
+    // Tangent space is always computed; no cache file is read or written.
+    g_TangentCacheEnabled = false;
+    SetCameraTransformSink(ApplyCameraTransformsToDevice);
+
+    delete m_pMainScene;
+    m_pMainScene = new Scene(m_pd3dDevice);
+    m_pLocoScene.reset(new Scene(m_pd3dDevice));
+    g_Log.Printf("Loading scene...\n");
+    // One switch for the light maps: off on a single texture stage and below
+    // graphics quality 2.
+    g_LightMapsEnabled = m_d3dCaps.MaxSimultaneousTextures >= 2 && GetSettingInt("GraphicsQuality") >= 2;
+
+    int entries = 0;
+    for (uint16_t id : {kLandscapeResource, kLocomotiveResource, kClockResource})
+    {
+        const int n = Scene::CountEntries(id == kLandscapeResource    ? "Tarnholm.SSS"
+                                          : id == kLocomotiveResource ? "Locomotive.SSS"
+                                                                      : "Clock.SSS",
+                                          id);
+        entries += n > 0 ? n : 0;
+    }
+    m_LoadingExpected = unsigned(entries) + (GetSettingInt("DisableSound") == 0 ? kSoundSteps : 0);
+
+    m_pMainScene->Load(kLandscapeResource, "Tarnholm.SSS", this);
+    m_pMainScene->GetRoot()->UpdateHierarchy();
+    for (const char* name : kOctreeExcluded)
+        m_pMainScene->AddExcludedStaticObject(name);
+    m_pMainScene->BuildOctree();
+
+    // Objects with "_sn" in their names take the smoothed tangent frames.
+    m_pLocoScene->AddSmoothNormalPattern(".*_sn.*");
+    m_pLocoScene->Load(kLocomotiveResource, "Locomotive.SSS", this);
+    m_pLocoScene->GetRoot()->UpdateHierarchy();
+
+    Object* sun0 = m_pMainScene->FindObject("Dummy_light01");
+    Object* sun1 = m_pMainScene->FindObject("Dummy_light02");
+    if (sun0 && sun1)
+    {
+        const D3DXMATRIX& a = sun0->GetWorldMatrix();
+        const D3DXMATRIX& b = sun1->GetWorldMatrix();
+        D3DXVECTOR3 d(b._41 - a._41, b._42 - a._42, b._43 - a._43);
+        if (D3DXVec3Length(&d) > 0)
+            D3DXVec3Normalize(&m_LightDirection, &d);
+    }
+    else
+        g_Log.Printf("Error: the sun dummies \"Dummy_light01\" and \"Dummy_light02\" are missing, the sun shines "
+                     "straight down\n");
+
+    m_OldTrees.clear();
+    CollectGeomObjects(m_pMainScene, "Old_trees.*", m_OldTrees);
+    SetObjectsVisible(m_OldTrees, true, false);
+
+    InitLocoObjects();
+    SetCameraAspects(m_pMainScene);
+    SetCameraAspects(m_pLocoScene.get());
+    g_Log.Printf("Loading scene completed\n");
+
+    InitSounds();
+    InitZFightingObjects();
+    InitSkyBox();
+    InitPaintPlanes();
+    InitClockScene();
+}
+
+void CTarnholmApp::InitLocoObjects()
+{
+    g_Log.Printf("Init loco objects\n");
+    CollectGeomObjects(m_pLocoScene.get(), "Loco.*", m_LocoObjects);
+    CollectGeomObjects(m_pLocoScene.get(), "L_inscription.*", m_LInscriptionObjects);
+    CollectGeomObjects(m_pLocoScene.get(), "A_inscription.*", m_AInscriptionObjects);
+    CollectGeomObjects(m_pLocoScene.get(), "Shadow.*", m_LocoShadowObjects);
+    CollectGeomObjects(m_pMainScene, "Rails.*", m_RailsObjects);
+    m_TrainObjects = m_LocoObjects;
+    m_TrainObjects.insert(m_TrainObjects.end(), m_LInscriptionObjects.begin(), m_LInscriptionObjects.end());
+}
+
+void CTarnholmApp::InitZFightingObjects()
+{
+    g_Log.Printf("Init z-fighting objects\n");
+    m_ZBiasedObjects.clear();
+    auto take = [this](const std::string& name, int bias) {
+        GeomObject* object = m_pMainScene->FindGeomObject(name);
+        if (!object)
+            return false;
+        object->SetVisible(false);
+        m_ZBiasedObjects.push_back({object, bias});
+        return true;
+    };
+    for (const auto& entry : kZBiased)
+        take(entry.name, entry.bias);
+    for (const char* pattern : {"Land0%i%i", "Lan_d0%i%i"})
+    {
+        bool more = true;
+        for (int k = 1; more; ++k)
+            for (int j = 1; j <= 2 && more; ++j)
+            {
+                char name[32];
+                std::snprintf(name, sizeof(name), pattern, j, k);
+                more = take(name, j);
+            }
+    }
+    std::stable_sort(m_ZBiasedObjects.begin(), m_ZBiasedObjects.end(),
+                     [](const std::pair<GeomObject*, int>& a, const std::pair<GeomObject*, int>& b) {
+                         return a.second < b.second;
+                     });
+}
+
+void CTarnholmApp::InitSkyBox()
+{
+    g_Log.Printf("Init sky box\n");
+    m_pSkyObject = m_pMainScene->FindGeomObject("Sky01");
+    if (!m_pSkyObject)
+        return;
+    m_pSkyObject->SetVisible(false);
+    m_pSkyObject->SetZWrite(0);
+    // The sky surrounds the camera: it is never culled.
+    for (size_t i = 0; i < m_pSkyObject->GetMeshCount(); ++i)
+        m_pSkyObject->GetMesh(i)->SetCullingFlag(false);
+}
+
+void CTarnholmApp::InitPaintPlanes()
+{
+    std::vector<GeomObject*> planes;
+    CollectGeomObjects(m_pMainScene, "Paint_plane.*", planes);
+    for (GeomObject* plane : planes)
+        plane->SetZWrite(0);
+}
+
+void CTarnholmApp::InitClockScene()
+{
+    g_Log.Printf("Init clock scene\n");
+    m_pClockScene.reset(new Scene(m_pd3dDevice));
+    m_bClockHandsFound = false;
+    m_pClockScene->Load(kClockResource, "clock.sss", this);
+    std::vector<GeomObject*> shadows;
+    CollectGeomObjects(m_pClockScene.get(), "Arrow.*02", shadows);
+    for (GeomObject* hand : shadows)
+    {
+        hand->SetSrcBlendDestColor();
+        hand->SetDestBlendSrcColor();
+    }
+    if (Camera* camera = m_pClockScene->FindCamera("Camera01"))
+        camera->SetAspect(1.0f);
+    else
+        g_Log.Printf("Error: the clock has no camera \"Camera01\"\n");
+}

@@ -133,11 +133,6 @@ void CTarnholmApp::SaveToggledSettings()
 
 namespace
 {
-bool StartsWith(const std::string& text, const char* head)
-{
-    return text.compare(0, std::char_traits<char>::length(head), head) == 0;
-}
-
 void SetLabelFlags(Scene* scene, bool on)
 {
     if (!scene)
@@ -154,22 +149,37 @@ void SetLabelFlags(Scene* scene, bool on)
 void CTarnholmApp::OnTuningChanged(const std::string& path)
 {
     TuningControl::CManager& tuning = GetTuning();
-    if (path == "Debug.DrawLabels")
+    switch (RouteTuningChange(path.c_str()))
+    {
+    case TUNING_LABELS:
     {
         const bool on = *tuning.GetValueOr("Debug.DrawLabels", 0) > 0;
         SetLabelFlags(m_pMainScene, on);
         SetLabelFlags(m_pLocoScene.get(), on);
-        return;
+        break;
     }
-    if (StartsWith(path, "Smoke01"))
-    {
+    case TUNING_OCCLUSION:
+        ApplyOcclusionSettings();
+        break;
+    case TUNING_LOD:
+        ApplyLODSettings();
+        break;
+    case TUNING_SPECULAR_POWER:
+        ApplySpecularPower();
+        break;
+    case TUNING_SMOKE:
+        // Smoke that was not set up at the start (quality 0) stays off.
+        if (!m_bSmokeSetUp)
+        {
+            g_Log.Printf("Smoke was not set up at this quality; \"%s\" changes nothing\n", path.c_str());
+            break;
+        }
         m_nSmokeQuality = int(*tuning.GetValueOr("Smoke01.SettingsLevel", 2)) + 1;
-        return;
+        break;
+    default:
+        // Values read every frame need nothing here.
+        break;
     }
-    // The other groups ("RandomCameraController", "OldMoviePostEffect",
-    // "OcclusionManager", "LODModifierGroups", "Train", "SpecPow",
-    // "ShadowVolume.Mask", "Grass", "Leaves", "Fog") re-read their values
-    // in the parts that use them; values read every frame need nothing here.
 }
 
 int RunApplication(HINSTANCE instance)

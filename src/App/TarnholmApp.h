@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "ComRef.h"
+#include "ObjectModifiers.h"
 #include "SceneRules.h"
 #include "ScreensaverApp.h"
 
@@ -114,6 +116,24 @@ protected:
     float m_ClockBase = 0, m_ClockStart = 0;
     int m_ClockSecond = -1;
     bool m_bClockSynchronised = false;
+
+    // Scene dressing by object name: the locomotive's metal maps, the levels
+    // of detail, the fan, the specular powers, occlusion.
+    void InitObjects();
+    void DisableBump();
+    void InitLODModifiers();
+    void ApplyLODSettings();
+    void InitFan();
+    void InitSpecularPower(GeomObject* object);
+    void ApplySpecularPower();
+    void ApplyOcclusionSettings();
+    ComRef<IDirect3DTexture8> m_pEnvironmentTexture;
+    ComRef<IDirect3DTexture8> m_pSpecularTexture;
+    std::unique_ptr<CLODModifier> m_pLODModifiers[LOD_GROUP_COUNT];
+    std::unique_ptr<CRotationModifier> m_pFanModifier;
+    // Whether the smoke was set up at the start: a later smoke edit cannot
+    // turn on what was never built.
+    bool m_bSmokeSetUp = false;
 };
 
 // Appends every geometry object of the scene whose whole name matches the

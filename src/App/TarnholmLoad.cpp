@@ -25,36 +25,7 @@ const char* const kOctreeExcluded[] = {"Sky01",      "Rock_hi01",  "Rock_hi02", 
                                        "Desert01",   "Desert03",   "Desert08",   "Desert09",  "Desert10",  "Desert11",
                                        "Panorama02", "Panorama03", "Panorama04", "Rock02",    "Rock03"};
 
-const struct
-{
-    const char* name;
-    int bias;
-} kZBiased[] = {{"Panorama03", 0}, {"Les09", 0},         {"Panorama02", 0},    {"Desert03", 0},     {"Desert02", 0},
-                {"Desert01", 0},   {"Desert08", 0},      {"Rock01", 0},        {"Rock02", 0},       {"Rock_back01", 0},
-                {"Les01", 0},      {"Les04", 0},         {"Railbase02_01", 2}, {"Railbase02_02", 2}, {"Dirt_road01", 3},
-                {"Dirt_road02", 4}, {"Land01", 1},       {"Land02", 2}};
 } // namespace
-
-// Appends every geometry object of the scene whose whole name matches.
-void CollectGeomObjects(Scene* scene, const std::string& expression, std::vector<GeomObject*>& list)
-{
-    if (!scene)
-        return;
-    const ObjectMask mask = scene->FindObjects(expression);
-    for (ObjectMaskIterator it = mask.BeginGeom(); !it.AtEnd(); ObjectMask::NextGeom(it))
-        list.push_back(static_cast<GeomObject*>(it.GetObject()));
-}
-
-void SetObjectsVisible(const std::vector<GeomObject*>& list, bool recursive, bool visible)
-{
-    for (GeomObject* object : list)
-        if (object)
-        {
-            object->SetVisible(visible);
-            if (recursive)
-                object->SetVisibleRecursive(visible);
-        }
-}
 
 void CTarnholmApp::SetCameraAspects(Scene* scene)
 {
@@ -124,80 +95,24 @@ void CTarnholmApp::LoadScene()
     CollectGeomObjects(m_pMainScene, "Old_trees.*", m_OldTrees);
     SetObjectsVisible(m_OldTrees, true, false);
 
+    if (!m_bEnableShaders)
+        DisableBump();
     InitLocoObjects();
+    InitObjects();
     SetCameraAspects(m_pMainScene);
     SetCameraAspects(m_pLocoScene.get());
     g_Log.Printf("Loading scene completed\n");
 
     InitSounds();
+    InitLODModifiers();
+    InitFan();
     InitZFightingObjects();
     InitSkyBox();
+    m_bSmokeSetUp = m_nSmokeQuality != 0;
+    for (GeomObject* object : m_LocoObjects)
+        InitSpecularPower(object);
     InitPaintPlanes();
     InitClockScene();
-}
-
-void CTarnholmApp::InitLocoObjects()
-{
-    g_Log.Printf("Init loco objects\n");
-    CollectGeomObjects(m_pLocoScene.get(), "Loco.*", m_LocoObjects);
-    CollectGeomObjects(m_pLocoScene.get(), "L_inscription.*", m_LInscriptionObjects);
-    CollectGeomObjects(m_pLocoScene.get(), "A_inscription.*", m_AInscriptionObjects);
-    CollectGeomObjects(m_pLocoScene.get(), "Shadow.*", m_LocoShadowObjects);
-    CollectGeomObjects(m_pMainScene, "Rails.*", m_RailsObjects);
-    m_TrainObjects = m_LocoObjects;
-    m_TrainObjects.insert(m_TrainObjects.end(), m_LInscriptionObjects.begin(), m_LInscriptionObjects.end());
-}
-
-void CTarnholmApp::InitZFightingObjects()
-{
-    g_Log.Printf("Init z-fighting objects\n");
-    m_ZBiasedObjects.clear();
-    auto take = [this](const std::string& name, int bias) {
-        GeomObject* object = m_pMainScene->FindGeomObject(name);
-        if (!object)
-            return false;
-        object->SetVisible(false);
-        m_ZBiasedObjects.push_back({object, bias});
-        return true;
-    };
-    for (const auto& entry : kZBiased)
-        take(entry.name, entry.bias);
-    for (const char* pattern : {"Land0%i%i", "Lan_d0%i%i"})
-    {
-        bool more = true;
-        for (int k = 1; more; ++k)
-            for (int j = 1; j <= 2 && more; ++j)
-            {
-                char name[32];
-                std::snprintf(name, sizeof(name), pattern, j, k);
-                more = take(name, j);
-            }
-    }
-    std::stable_sort(m_ZBiasedObjects.begin(), m_ZBiasedObjects.end(),
-                     [](const std::pair<GeomObject*, int>& a, const std::pair<GeomObject*, int>& b) {
-                         return a.second < b.second;
-                     });
-}
-
-void CTarnholmApp::InitSkyBox()
-{
-    g_Log.Printf("Init sky box\n");
-    m_pSkyObject = m_pMainScene->FindGeomObject("Sky01");
-    if (!m_pSkyObject)
-        return;
-    m_pSkyObject->SetVisible(false);
-    m_pSkyObject->SetZWrite(0);
-    // The sky surrounds the camera: it is never culled.
-    for (size_t i = 0; i < m_pSkyObject->GetMeshCount(); ++i)
-        m_pSkyObject->GetMesh(i)->SetCullingFlag(false);
-}
-
-void CTarnholmApp::InitPaintPlanes()
-{
-    std::vector<GeomObject*> planes;
-    CollectGeomObjects(m_pMainScene, "Paint_plane.*", planes);
-    for (GeomObject* plane : planes)
-        plane->SetZWrite(0);
 }
 
 void CTarnholmApp::InitClockScene()

@@ -1,6 +1,8 @@
 #include "SceneRules.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 namespace
 {
@@ -103,4 +105,81 @@ ClockViewport ComputeClockViewport(int vx, int vy, int vw, int vh, float clockX,
     v.y = int(vy + vh - yr * sy - w);
     v.width = v.height = w;
     return v;
+}
+
+int SelectLODGroup(const char* name)
+{
+    static const struct
+    {
+        int group;
+        const char* parts[8];
+    } kGroups[] = {
+        {LOD_GROUP_GRASS, {"bb_Grass", "bb_Bush"}},
+        {LOD_GROUP_TREES, {"Fir_branch", "Tree_branch", "Fir_stvol", "Tree_stvol"}},
+        {LOD_GROUP_RAILBASE, {"Railbase"}},
+        {LOD_GROUP_HOUSES, {"City_", "Factory_", "Farm_", "Mill_", "Ore_", "Watermill_", "Red_stones"}},
+    };
+    if (!name)
+        return -1;
+    for (const auto& g : kGroups)
+        for (const char* part : g.parts)
+            if (part && std::strstr(name, part))
+                return g.group;
+    return -1;
+}
+
+const char* LODGroupName(int group)
+{
+    static const char* const kNames[LOD_GROUP_COUNT] = {"Grass", "Trees", "Houses", "RailBase"};
+    return group >= 0 && group < LOD_GROUP_COUNT ? kNames[group] : "";
+}
+
+int SpecularPowerGroup(const char* name)
+{
+    int found = -1;
+    for (int n = 0; name && n <= 10; ++n)
+    {
+        char tag[8];
+        std::snprintf(tag, sizeof(tag), "_g%02i", n);
+        if (std::strstr(name, tag))
+            found = n;
+    }
+    return found;
+}
+
+int ClampSpecularPower(float value)
+{
+    if (!(value > 3))
+        return 3;
+    return value >= 8 ? 8 : int(value);
+}
+
+SceneTuningGroup RouteTuningChange(const char* path)
+{
+    if (!path)
+        return TUNING_NONE;
+    if (std::strcmp(path, "Debug.DrawLabels") == 0)
+        return TUNING_LABELS;
+    static const struct
+    {
+        const char* head;
+        SceneTuningGroup group;
+    } kRules[] = {
+        {"RandomCameraController", TUNING_CAMERA_DIRECTOR},
+        {"OldMoviePostEffect", TUNING_OLD_MOVIE},
+        {"OcclusionManager", TUNING_OCCLUSION},
+        {"LODModifierGroups", TUNING_LOD},
+        {"Train", TUNING_TRAIN},
+        {"SpecPow", TUNING_SPECULAR_POWER},
+        {"ShadowVolume.Mask", TUNING_SHADOW_MASK},
+        {"Grass.Generation", TUNING_GRASS_GENERATION},
+        {"Grass", TUNING_GRASS},
+        {"Leaves", TUNING_LEAVES},
+        {"Fog", TUNING_FOG},
+        {"Smoke01", TUNING_SMOKE},
+    };
+    for (const auto& rule : kRules)
+        if (std::strncmp(path, rule.head, std::strlen(rule.head)) == 0)
+            return rule.group;
+    return TUNING_NONE;
 }

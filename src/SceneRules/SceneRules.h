@@ -66,3 +66,46 @@ struct ClockViewport
 // placement on a 1600 x 1200 screen.
 ClockViewport ComputeClockViewport(int viewportX, int viewportY, int viewportWidth, int viewportHeight,
                                    float clockX, float clockY, float clockWidth);
+
+// Level-of-detail groups of the landscape, in the order their modifiers are
+// made.
+enum SceneLODGroup
+{
+    LOD_GROUP_GRASS,
+    LOD_GROUP_TREES,
+    LOD_GROUP_HOUSES,
+    LOD_GROUP_RAILBASE,
+    LOD_GROUP_COUNT
+};
+// The group whose name parts the object's name contains (tested in the
+// order grass, trees, rail base, houses; the first match wins), or -1.
+int SelectLODGroup(const char* name);
+// The group's name in the tuning keys ("Grass", "Trees", "Houses", "RailBase").
+const char* LODGroupName(int group);
+
+// The highest specular-power group 0 to 10 whose tag "_gNN" the name
+// contains, or -1 when it has none.
+int SpecularPowerGroup(const char* name);
+// A tuned specular power as the effects take it: truncated, 3 to 8.
+int ClampSpecularPower(float value);
+
+// What a tuning edit re-applies, chosen from the value's path by its first
+// characters (case-sensitive, no separator needed after them).
+enum SceneTuningGroup
+{
+    TUNING_NONE, // read every frame, or not the scene's
+    TUNING_LABELS,
+    TUNING_CAMERA_DIRECTOR,
+    TUNING_OLD_MOVIE,
+    TUNING_OCCLUSION,
+    TUNING_LOD,
+    TUNING_TRAIN,
+    TUNING_SPECULAR_POWER,
+    TUNING_SHADOW_MASK,
+    TUNING_GRASS,
+    TUNING_GRASS_GENERATION, // the grass values, and the field made again
+    TUNING_LEAVES,
+    TUNING_FOG,
+    TUNING_SMOKE
+};
+SceneTuningGroup RouteTuningChange(const char* path);

@@ -16,6 +16,7 @@
 
 #include "FileStorage.h"
 #include "SceneContent.h"
+#include "TuningControl.h"
 
 using namespace FileStorage;
 
@@ -514,6 +515,14 @@ TEST(SceneContent, ImagesAndTuningAreWritten)
     // The hand-written values come first, unchanged.
     const std::string source = ReadText(std::string(TARNHOLM_CONTENT_SRC) + "/values.txt");
     EXPECT_EQ(values.compare(0, source.size(), source), 0);
+    // The program reads the built-in file only up to its first bad line:
+    // every line must read, the last generated one included.
+    TuningControl::CManager tuning;
+    ASSERT_TRUE(tuning.LoadFromFile(kDir + "/values.txt", 2));
+    EXPECT_EQ(tuning.GetBadLineCount(), 0);
+    EXPECT_TRUE(tuning.Exists("Clock.Width"));
+    const std::string last = values.substr(values.find_last_of('\n', values.size() - 2) + 1);
+    EXPECT_TRUE(tuning.Exists(last.substr(0, last.find(' ')))) << last;
 }
 
 TEST(SceneContent, GenerationIsDeterministicAndSmall)

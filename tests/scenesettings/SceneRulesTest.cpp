@@ -141,3 +141,89 @@ TEST(SceneRules, ClockViewportScalesWithTheScreen)
     EXPECT_NEAR(boxed.x + boxed.width, 1024 - 40 * 0.64, 1);
 }
 } // namespace
+
+TEST(SceneRules, LevelOfDetailGroupsByName)
+{
+    const struct
+    {
+        const char* name;
+        int group;
+    } cases[] = {
+        {"bb_Grass03", LOD_GROUP_GRASS},
+        {"Big_bb_Bush_x", LOD_GROUP_GRASS}, // contained anywhere
+        {"Fir_stvol12", LOD_GROUP_TREES},
+        {"Tree_branch01", LOD_GROUP_TREES},
+        {"Railbase02_01", LOD_GROUP_RAILBASE},
+        {"City_house03", LOD_GROUP_HOUSES},
+        {"Watermill_wheel", LOD_GROUP_HOUSES},
+        {"Red_stones05", LOD_GROUP_HOUSES},
+        {"City_Railbase", LOD_GROUP_RAILBASE}, // rail base is tested before houses
+        {"Farm_bb_Grass", LOD_GROUP_GRASS},   // grass before houses
+        {"city_house", -1},                   // case-sensitive
+        {"Land01", -1},
+        {"", -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SelectLODGroup(c.name), c.group) << c.name;
+    EXPECT_EQ(SelectLODGroup(nullptr), -1);
+    EXPECT_STREQ(LODGroupName(LOD_GROUP_RAILBASE), "RailBase");
+    EXPECT_STREQ(LODGroupName(LOD_GROUP_COUNT), "");
+}
+
+TEST(SceneRules, SpecularPowerTags)
+{
+    const struct
+    {
+        const char* name;
+        int group;
+    } cases[] = {
+        {"Loco_boiler_g02", 2},
+        {"Loco_g03_pipe_g05", 5}, // the later group wins
+        {"Loco_g05_pipe_g03", 5},
+        {"Part_g10", 10},
+        {"Part_g11", -1},
+        {"Part_g1", -1},
+        {"Loco_boiler_rscs_sn01", -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SpecularPowerGroup(c.name), c.group) << c.name;
+    const struct
+    {
+        float value;
+        int power;
+    } powers[] = {{0, 3}, {-5, 3}, {3.9f, 3}, {5.7f, 5}, {8, 8}, {12, 8}, {NAN, 3}};
+    for (const auto& p : powers)
+        EXPECT_EQ(ClampSpecularPower(p.value), p.power) << p.value;
+}
+
+TEST(SceneRules, TuningEditsReachTheirGroup)
+{
+    const struct
+    {
+        const char* path;
+        SceneTuningGroup group;
+    } cases[] = {
+        {"Debug.DrawLabels", TUNING_LABELS},
+        {"Debug.DrawLabelsX", TUNING_NONE}, // exact name only
+        {"RandomCameraController.BlackTime", TUNING_CAMERA_DIRECTOR},
+        {"OldMoviePostEffect.Sepia", TUNING_OLD_MOVIE},
+        {"OcclusionManager.Enable_occlusion_culling", TUNING_OCCLUSION},
+        {"LODModifierGroups.Trees.FadeDistance", TUNING_LOD},
+        {"Train.Movement.Speed", TUNING_TRAIN},
+        {"Trainee", TUNING_TRAIN}, // no separator needed
+        {"SpecPow._g03", TUNING_SPECULAR_POWER},
+        {"ShadowVolume.Mask.Color", TUNING_SHADOW_MASK},
+        {"ShadowVolume.Extrude", TUNING_NONE},
+        {"Grass.Wind", TUNING_GRASS},
+        {"Grass.Generation.Density", TUNING_GRASS_GENERATION},
+        {"Leaves.Sway", TUNING_LEAVES},
+        {"Fog.Underwater.Mode", TUNING_FOG},
+        {"Smoke01.SettingsLevel", TUNING_SMOKE},
+        {"Smoke02.Size", TUNING_NONE},
+        {"Clock.X", TUNING_NONE},
+        {"train.Movement.Speed", TUNING_NONE}, // case-sensitive
+        {"", TUNING_NONE},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RouteTuningChange(c.path), c.group) << c.path;
+}

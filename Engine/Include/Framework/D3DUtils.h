@@ -41,6 +41,7 @@ void DrawFullTargetQuad(IDirect3DDevice8* pDevice, UINT width, UINT height, IDir
 
 // Textures from files of the main storage; null when missing or refused.
 IDirect3DCubeTexture8* LoadCubeTextureFromStorage(const char* name);
+IDirect3DTexture8* LoadTextureFromStorage(const char* name);
 IDirect3DTexture8* LoadSmokeTexture();
 
 HRESULT SetDeviceCursorFromIcon(HICON icon, IDirect3DDevice8* pDevice);

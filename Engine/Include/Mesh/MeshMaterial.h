@@ -152,6 +152,9 @@ public:
     void ApplyPass(IDirect3DDevice8* device, int pass);
     void SetEffectVariable(const std::string& name, int32_t value);
     void CompileMetaEffect();
+    // After a change of the maps present: chooses the effect again, compiles
+    // it and validates a technique when it has none yet.
+    void RechooseEffect();
     void PushVariables();
 
     const std::string& GetName() const { return m_Name; }

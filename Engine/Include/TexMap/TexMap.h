@@ -71,6 +71,8 @@ public:
     virtual void GetTextureAnimation(float parameters[7]) const;
     virtual void SetRandomOffsets(const uint32_t words[11]);
     virtual void AddTexture(IDirect3DBaseTexture8* texture);
+    // Makes the texture the map's only one (its owner keeps it alive).
+    void SetTexture(IDirect3DBaseTexture8* texture);
     virtual uint32_t GetTexCoordIndex() const { return m_TexCoordIndex; }
     virtual ~Map() = default;
     virtual void AfterLoad(IDirect3DDevice8*) {}

@@ -205,10 +205,10 @@ IDirect3DCubeTexture8* LoadCubeTextureFromStorage(const char* name)
     return texture;
 }
 
-IDirect3DTexture8* LoadSmokeTexture()
+IDirect3DTexture8* LoadTextureFromStorage(const char* name)
 {
     RenderStateManager& rsm = RenderStateManager::Instance();
-    const std::vector<BYTE> bytes = ReadStorageFile("Smoke.tga");
+    const std::vector<BYTE> bytes = ReadStorageFile(name);
     IDirect3DTexture8* texture = nullptr;
     if (!rsm.GetDevice() || bytes.empty() ||
         FAILED(D3DXCreateTextureFromFileInMemory(rsm.GetDevice(), bytes.data(), UINT(bytes.size()), &texture)))
@@ -216,6 +216,8 @@ IDirect3DTexture8* LoadSmokeTexture()
     rsm.AddTextureMemory(texture);
     return texture;
 }
+
+IDirect3DTexture8* LoadSmokeTexture() { return LoadTextureFromStorage("Smoke.tga"); }
 
 HRESULT SetDeviceCursorFromIcon(HICON icon, IDirect3DDevice8* pDevice)
 {

@@ -93,6 +93,13 @@ void Map::AddTexture(IDirect3DBaseTexture8* texture)
     m_TextureNames.emplace_back();
 }
 
+void Map::SetTexture(IDirect3DBaseTexture8* texture)
+{
+    m_Textures.clear();
+    m_TextureNames.clear();
+    AddTexture(texture);
+}
+
 uint32_t Map::GetTransformFlags() const { return !m_Textures.empty() && m_bTextureAnimation ? 2 : 0; }
 
 IDirect3DBaseTexture8* Map::GetTexture()

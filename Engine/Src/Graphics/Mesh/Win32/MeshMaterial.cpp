@@ -609,11 +609,16 @@ MeshMaterial* MeshMaterial::Clone(const MeshMaterial& source, const std::string&
 {
     MeshMaterial* clone = new MeshMaterial(source);
     clone->m_Name = newName;
-    clone->m_State.ChooseEffect();
-    clone->CompileMetaEffect();
-    if (!clone->m_State.IsValidated())
-        clone->m_State.ValidateTechnique(clone->m_Material);
+    clone->RechooseEffect();
     return clone;
+}
+
+void MeshMaterial::RechooseEffect()
+{
+    m_State.ChooseEffect();
+    CompileMetaEffect();
+    if (!m_State.IsValidated())
+        m_State.ValidateTechnique(m_Material);
 }
 
 void MeshMaterial::ResetLuaVariables()

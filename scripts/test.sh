@@ -32,6 +32,11 @@ echo "== host tests"
 echo "== Windows tests under Wine"
 (cd build/win && ctest -j "$JOBS" --output-on-failure) 2>&1 | tee build/logs/win-tests.txt || status=1
 
+# The running screensaver for three minutes: memory, descriptors, threads,
+# frames and its log (scripts/soak.sh MINUTES for longer runs).
+echo "== soak"
+SOAK_NO_BUILD=1 bash scripts/soak.sh 3 || status=1
+
 # A short, bounded libFuzzer run of each parser's fuzz target.
 bash scripts/fuzz.sh || status=1
 

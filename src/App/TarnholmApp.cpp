@@ -49,8 +49,15 @@ void CTarnholmApp::SetDefaultSettings()
 
 void CTarnholmApp::SetQualityFlags()
 {
-    const SceneQualityFlags q = DeriveSceneQualityFlags(GetSettingInt("GraphicsQuality"), GetPixelShaderVersion(),
-                                                        int(m_d3dsdBackBuffer.Format));
+    int quality = GetSettingInt("GraphicsQuality");
+    if (quality < 0 || quality > 4)
+    {
+        const int used = quality < 0 ? 0 : 4;
+        g_Log.Printf("Setting \"GraphicsQuality\" %d is out of range 0 to 4; %d is used\n", quality, used);
+        quality = used;
+    }
+    const SceneQualityFlags q =
+        DeriveSceneQualityFlags(quality, GetPixelShaderVersion(), int(m_d3dsdBackBuffer.Format));
     bool highQualityTextures = q.highQualityTextures;
     m_bEnableShaders = q.enableShaders;
     m_bEnableStencilShadows = q.enableStencilShadows;

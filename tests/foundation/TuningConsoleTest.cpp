@@ -84,10 +84,9 @@ public:
     std::vector<Rect> m_Rects;
 };
 
-std::string ContentFile(const char* name)
-{
-    return std::string(TARNHOLM_CONTENT_SOURCE) + "/" + name;
-}
+// The console's own part of the tuning file, as the program's file began:
+// the listings below are written for exactly these values.
+std::string ConsoleValuesFile() { return std::string(TARNHOLM_FOUNDATION_FIXTURES) + "/console-values.txt"; }
 
 // Every console line: "-" or "+" for an open or closed branch or vector
 // value, the path ("<root>" for the root), "[i]" for a vector element; "*"
@@ -137,7 +136,7 @@ struct Console : ::testing::Test
     void TearDown() override { g_pGetKeyState = m_SavedKeyState; }
 
     void Load(const std::string& text) { m.LoadFromText(text.data(), text.size()); }
-    void LoadContent() { ASSERT_TRUE(m.LoadFromFile(ContentFile("values.txt"), 2)); }
+    void LoadContent() { ASSERT_TRUE(m.LoadFromFile(ConsoleValuesFile(), 2)); }
 
     void Keys(std::initializer_list<int> keys, std::initializer_list<int> held = {})
     {
@@ -238,7 +237,7 @@ TEST_F(Console, SelectedLineOfTheFile)
 
 TEST(TuningConsole, BuiltInSelectionOpensTheBranchesFound)
 {
-    const std::string base = ReadText(ContentFile("values.txt"));
+    const std::string base = ReadText(ConsoleValuesFile());
     ASSERT_FALSE(base.empty());
     const std::pair<const char*, Lines> cases[] = {
         {"(Tuning.Colors.Nothing)", {"-<root>", "-Tuning", "-Tuning.Colors*", "+Tuning.Colors.ActiveAdd"}},

@@ -166,7 +166,7 @@ private:
         std::unique_ptr<CMemoryStream> stream;
     };
 
-    template <class OpenFn> bool Open(OpenFn open);
+    template <class OpenFn> bool Open(const std::string& what, OpenFn open);
     void ReadDirectory();
     void Reset();
 

@@ -187,6 +187,9 @@ public:
     float GetAspectRatio();
     float GetTextScale();
     void LoadFonts();
+    // "values.txt" of the working folder; false when the built-in values
+    // are to be used (logged), and then the file is not written back.
+    bool LoadExternalTuning();
     std::string TranslateText(const std::string& text) { return Translate(text.c_str()); }
     // Clears the ready flag and posts WM_CLOSE.
     void Close();

@@ -262,7 +262,7 @@ HRESULT CScreensaverApp::Create(HINSTANCE hInstance)
                                      external, true)) &&
         external == "1")
     {
-        loaded = m_Tuning.LoadFromFile("values.txt", 2);
+        loaded = LoadExternalTuning();
         m_bTuningFromFile = loaded;
     }
     if (!loaded && !m_Tuning.LoadFromResource())
@@ -276,6 +276,34 @@ HRESULT CScreensaverApp::Create(HINSTANCE hInstance)
 
     const HRESULT hr = CD3DApplication::Create(hInstance);
     return FAILED(hr) ? hr : S_OK;
+}
+
+bool CScreensaverApp::LoadExternalTuning()
+{
+    static const char kFile[] = "values.txt";
+    static const char kKept[] = "values.txt.bad";
+    if (!m_Tuning.LoadFromFile(kFile, 2))
+    {
+        g_Log.Printf("Tuning file \"%s\" can't be opened; the built-in values are used\n", kFile);
+        return false;
+    }
+    if (m_Tuning.GetRoot().m_Branches.empty() && m_Tuning.GetRoot().m_Leaves.empty())
+    {
+        g_Log.Printf("Tuning file \"%s\" holds no values; the built-in values are used\n", kFile);
+        return false;
+    }
+    if (m_Tuning.GetBadLineCount() > 0)
+    {
+        // The file is written back on exit with the values that were read:
+        // the user's text is kept beside it first.
+        const bool kept = CopyFileA(kFile, kKept, FALSE) != FALSE;
+        g_Log.Printf("Tuning file \"%s\": %d lines can't be read and are skipped; %s\n", kFile,
+                     m_Tuning.GetBadLineCount(),
+                     kept ? "the file as it was is kept as \"values.txt.bad\""
+                          : "it can't be copied aside, so it is not written back");
+        return kept;
+    }
+    return true;
 }
 
 int CScreensaverApp::Run()

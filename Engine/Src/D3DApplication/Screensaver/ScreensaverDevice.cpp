@@ -41,7 +41,11 @@ void CScreensaverApp::LoadFonts()
     else
     {
         if (FILE* file = std::fopen("newfont.fnt", "rb"))
+        {
             loaded = m_Font.LoadFromFile(file);
+            if (!loaded)
+                g_Log.Printf("Font file \"newfont.fnt\" can't be read; the built-in font is used instead\n");
+        }
         if (!loaded)
             loaded = m_Font.LoadFromResource("newfont.fnt");
     }

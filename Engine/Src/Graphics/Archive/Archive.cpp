@@ -19,7 +19,7 @@ void CArchive::Reset()
     m_Version = 0;
 }
 
-template <class OpenFn> bool CArchive::Open(OpenFn open)
+template <class OpenFn> bool CArchive::Open(const std::string& what, OpenFn open)
 {
     Reset();
     try
@@ -31,11 +31,11 @@ template <class OpenFn> bool CArchive::Open(OpenFn open)
     }
     catch (const ErrorRead& e)
     {
-        g_Log.Printf("Scene archive: %s\n", e.what());
+        g_Log.Printf("Scene archive %s: %s\n", what.c_str(), e.what());
     }
     catch (const std::bad_alloc&)
     {
-        g_Log.Printf("Scene archive: out of memory reading the directory\n");
+        g_Log.Printf("Scene archive %s: out of memory reading the directory\n", what.c_str());
     }
     Reset();
     return false;
@@ -43,17 +43,17 @@ template <class OpenFn> bool CArchive::Open(OpenFn open)
 
 bool CArchive::OpenFile(const std::string& path)
 {
-    return Open([&](CDataSource& s) { s.OpenFile(path); });
+    return Open("\"" + path + "\"", [&](CDataSource& s) { s.OpenFile(path); });
 }
 
 bool CArchive::OpenResource(uint16_t id)
 {
-    return Open([&](CDataSource& s) { s.OpenResource(id); });
+    return Open("{ResID: " + std::to_string(id) + "}", [&](CDataSource& s) { s.OpenResource(id); });
 }
 
 bool CArchive::OpenMemory(ByteArray bytes)
 {
-    return Open([&](CDataSource& s) { s.OpenMemory(std::move(bytes)); });
+    return Open("in memory", [&](CDataSource& s) { s.OpenMemory(std::move(bytes)); });
 }
 
 void CArchive::ReadDirectory()

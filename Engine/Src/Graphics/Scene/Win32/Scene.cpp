@@ -16,9 +16,19 @@
 
 namespace
 {
+// A scene file in the working folder replaces the built-in one; a file that
+// is there but cannot be read is named in the log and the built-in one is
+// used instead. No file there is the usual case and says nothing.
 bool OpenArchive(FileStorage::CArchive& archive, const std::string& path, uint16_t resourceId)
 {
-    return (!path.empty() && archive.OpenFile(path)) || archive.OpenResource(resourceId);
+    if (!path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+    {
+        if (archive.OpenFile(path))
+            return true;
+        g_Log.Printf("Scene file \"%s\" can't be read; the built-in scene {ResID: %u} is used instead\n", path.c_str(),
+                     unsigned(resourceId));
+    }
+    return archive.OpenResource(resourceId);
 }
 
 bool MatchesWhole(const std::string& pattern, const std::string& name)

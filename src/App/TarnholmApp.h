@@ -17,6 +17,20 @@ class COpenAutomateOptions;
 class GeomObject;
 class SoundObject;
 
+// What the scene's sounds have started and counted, kept per application
+// object: a second application in the process (a benchmark run) starts
+// its sounds afresh.
+struct SceneSoundState
+{
+    bool chuffStarted = false;
+    bool locoStarted = false;
+    bool musicStarted = false;
+    bool baseTaken = false;
+    DWORD baseFrequency = 0;
+    CRailClackTimers clacks;
+    float lastClackTime = -1.0f;
+};
+
 class CTarnholmApp : public CScreensaverApp
 {
 public:
@@ -95,6 +109,7 @@ protected:
     // The dummy each sound stands at, in the order chuff, steam, rails 1-5,
     // loco.
     Object* m_SoundDummies[8] = {};
+    SceneSoundState m_SoundState;
 
     bool m_bOldMovieToggled = false;
     bool m_bClockToggled = false;

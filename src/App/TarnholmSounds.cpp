@@ -20,23 +20,6 @@ const float kMaxDistance = 1000000.0f;
 
 // State of the per-frame update that lives for the whole process: a later
 // application object (another benchmark run) starts nothing again.
-struct ProcessSoundState
-{
-    bool chuffStarted = false;
-    bool locoStarted = false;
-    bool musicStarted = false;
-    bool baseTaken = false;
-    DWORD baseFrequency = 0;
-    CRailClackTimers clacks;
-    float lastClackTime = -1.0f;
-};
-
-ProcessSoundState& ProcessState()
-{
-    static ProcessSoundState state;
-    return state;
-}
-
 float Tuned(TuningControl::CManager& tuning, const char* path, float shipped)
 {
     return *tuning.GetValueOr(path, shipped);
@@ -129,7 +112,7 @@ HRESULT CTarnholmApp::UpdateFrame()
 
 void CTarnholmApp::UpdateSounds()
 {
-    ProcessSoundState& state = ProcessState();
+    SceneSoundState& state = m_SoundState;
     TuningControl::CManager& tuning = GetTuning();
     const float t = m_pOwnClock ? m_pOwnClock->GetTime() : 0.0f;
     const float fade = StartupFade(t);

@@ -20,6 +20,9 @@ struct IDirectInputDevice8A;
 // be made ("Failed to create DirectInput8" is logged for the first).
 IDirectInput8A* GetDirectInput();
 IDirectInputDevice8A* GetDirectInputMouse();
+// Gives the system mouse the standard mouse data format and acquires it
+// (made first when needed); the framework calls it once its device exists.
+void AcquireDirectInputMouse();
 #endif
 
 struct ControlledCameraState

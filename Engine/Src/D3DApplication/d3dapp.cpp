@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "AppClock.h"
+#include "ControlledCamera.h"
 #include "RenderStateManager.h"
 #include "Log.h"
 #include "OpenAutomate.h"
@@ -296,7 +297,7 @@ HRESULT CD3DApplication::Initialize3DEnvironment()
     }
 
     RenderStateManager::Instance().SetDevice(m_pd3dDevice);
-    // The DirectInput mouse takes the device here once it exists.
+    AcquireDirectInputMouse();
 
     EnumerateMonitors();
     if (m_bBlackScreens)

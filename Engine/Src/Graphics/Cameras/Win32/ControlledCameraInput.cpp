@@ -71,6 +71,15 @@ IDirectInputDevice8A* GetDirectInputMouse()
     return g_pMouse;
 }
 
+void AcquireDirectInputMouse()
+{
+    IDirectInputDevice8A* mouse = GetDirectInputMouse();
+    if (!mouse)
+        return;
+    if (FAILED(mouse->SetDataFormat(&c_dfDIMouse)) || FAILED(mouse->Acquire()))
+        g_Log.Printf("The DirectInput mouse can't be acquired; the free camera turns with the keys only\n");
+}
+
 CControlledCamera* CControlledCamera::GetInstance(Camera* reference)
 {
     if (g_pControlledCamera)

@@ -30,6 +30,10 @@ if ! tarnholm_app_wait_log "$LOG" "Loading scene completed" 120; then
 fi
 sleep 4
 tarnholm_app_screenshot shot.png
+# C hides the clock; the scene shows where it was.
+xdotool key c 2>/dev/null
+sleep 1.5
+tarnholm_app_screenshot noclock.png
 tarnholm_app_close 30
 check "exit code 0 on a key press" '[ "$TARNHOLM_APP_RC" = 0 ]'
 check "the clean-up completed" 'grep -q "Deleting resources completed" "$LOG"'
@@ -41,6 +45,8 @@ check "sky at the top" 'sky shot.png 100 40 && sky shot.png 900 120'
 check "meadow at the bottom left" 'grass shot.png 60 700'
 check "clock dial in the lower right" 'dial shot.png 860 620 && dial shot.png 950 700'
 check "the clock's corner is the scene's" '! dial shot.png 790 540'
+check "no clock after C" '! dial noclock.png 860 620 && ! dial noclock.png 950 700'
+check "C is remembered" '"$ROOT/scripts/wine-run.sh" reg query "HKEY_LOCAL_MACHINE\Software\Vellomaris\Tarnholm 3D Screensaver" /v ShowClock 2>/dev/null | tr -d "\r" | grep -q "2: 0"'
 # What the program played, kept by the project's ALSA sink.
 check "the scene's sounds were heard" \
   '[ -s "$TARNHOLM_SOUND_CAPTURE" ] && [ "$(tr -d "\0" < "$TARNHOLM_SOUND_CAPTURE" | head -c 4096 | wc -c)" -ge 4096 ]'

@@ -201,11 +201,14 @@ TEST_F(CullingDrawTest, LookingAwayAndOccludersCutTheDraws)
     EXPECT_FALSE(IsCyan(At(38, -3))) << Show(At(38, -3));
     COcclusionManager* occlusion = m_pScene->GetOcclusionManager();
     EXPECT_EQ(1u, occlusion->GetActiveFrustumCount());
-    occlusion->Disable();
+    m_pScene->DisableOcclusion();
+    EXPECT_FALSE(occlusion->IsEnabled());
     const uint32_t unoccluded = Draw("culling_unoccluded.bmp");
     EXPECT_TRUE(IsCyan(At(38, -3))) << Show(At(38, -3));
     EXPECT_EQ(facing + 1, unoccluded);
-    occlusion->Enable();
+    m_pScene->EnableOcclusion();
+    EXPECT_EQ(facing, Draw());
+    EXPECT_FALSE(IsCyan(At(38, -3))) << Show(At(38, -3));
 
     // Turned to look up, away from the plane: the tree culls the statics.
     Camera* camera = m_pScene->GetActiveCamera();
@@ -262,6 +265,28 @@ TEST_F(CullingDrawTest, FanTurnsAboutItsOwnAxis)
     Draw("culling_fan_turned.bmp");
     EXPECT_FALSE(IsMagenta(At(43.7f, -3.5f))) << Show(At(43.7f, -3.5f));
     EXPECT_TRUE(IsMagenta(At(42.5f, -4.7f))) << Show(At(42.5f, -4.7f));
+}
+
+TEST_F(CullingDrawTest, FreeCameraTakesOverWhereTheSceneCameraStood)
+{
+    std::remove(CControlledCamera::kStatesFile);
+    Camera* archived = m_pScene->GetActiveCamera();
+    Draw();
+    ASSERT_TRUE(IsMagenta(At(43.7f, -3.5f))) << Show(At(43.7f, -3.5f));
+    m_pScene->UseControlledCamera();
+    CControlledCamera* free = CControlledCamera::GetInstance(nullptr);
+    free->SetSaveStates(false);
+    EXPECT_EQ(static_cast<Camera*>(free), m_pScene->GetActiveCamera());
+    EXPECT_NE(archived, m_pScene->GetActiveCamera());
+    Draw("culling_free_camera.bmp");
+    EXPECT_EQ(static_cast<Camera*>(free), g_CurrentCamera);
+    // The same view: the fan where the archive's camera saw it.
+    EXPECT_TRUE(IsMagenta(At(43.7f, -3.5f))) << Show(At(43.7f, -3.5f));
+    EXPECT_FALSE(IsMagenta(At(42.5f, -4.7f))) << Show(At(42.5f, -4.7f));
+    m_pScene->SetActiveCamera(archived);
+    CControlledCamera::DestroyInstance();
+    EXPECT_EQ(nullptr, g_CurrentCamera) << "nothing may draw with the camera that is gone";
+    std::remove(CControlledCamera::kStatesFile);
 }
 
 TEST_F(CullingDrawTest, DistanceSwitchFollowsTheCamera)

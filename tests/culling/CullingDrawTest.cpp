@@ -289,6 +289,88 @@ TEST_F(CullingDrawTest, FreeCameraTakesOverWhereTheSceneCameraStood)
     std::remove(CControlledCamera::kStatesFile);
 }
 
+// The fan's drawn offset along y at local x (-1.5 to 0) from the offsets of
+// its end vertices (x -1.5) and its middle ones (x 0), which share them with
+// their partners across the bar.
+float FanOffsetAt(float x, const std::vector<RestVertex>& rest, const std::vector<D3DXVECTOR3>& moved)
+{
+    float end = 0, middle = 0;
+    for (size_t i = 0; i < rest.size(); ++i)
+    {
+        if (rest[i].position.x < -1.4f)
+            end = moved[i].y - rest[i].position.y;
+        else if (std::fabs(rest[i].position.x) < 0.1f)
+            middle = moved[i].y - rest[i].position.y;
+    }
+    const float t = x / -1.5f;
+    return t * end + (1 - t) * middle;
+}
+
+TEST_F(CullingDrawTest, JitterSwingsTheFansEndsFurthest)
+{
+    GeomObject* fan = m_pScene->FindGeomObject("winddrive_fan"); // a bar from x 41 to 44 at y -3.5
+    ASSERT_NE(nullptr, fan);
+    VertexJitterModifier jitter;
+    jitter.m_Random = [] { return 1.0f; };
+    jitter.m_AxisEnabled[0] = jitter.m_AxisEnabled[2] = false;
+    jitter.m_MinAmplitude[1] = jitter.m_MaxAmplitude[1] = 1.5f;
+    jitter.m_MinSpeed[1] = jitter.m_MaxSpeed[1] = 10; // arrives every frame
+    fan->AddModifier(&jitter);
+    Draw();                           // at rest, heading down
+    Draw("culling_jitter_down.bmp");  // down at its target
+    ASSERT_EQ(1u, jitter.GetRest().size());
+    for (size_t v = 0; v < jitter.GetRest()[0].size(); ++v)
+        if (jitter.GetRest()[0][v].weight > 0.99f)
+        {
+            EXPECT_FLOAT_EQ(-1.5f, jitter.GetAxis(0, v, 1).offset) << v;
+            EXPECT_FLOAT_EQ(1.5f, jitter.GetAxis(0, v, 1).target) << v;
+        }
+    // Local x -1.2: 0.8 of the end's swing of 1.5 and 0.2 of the middle's.
+    const float swing = 0.8f * 1.5f + 0.2f * 1.5f * (0.25f / std::sqrt(1.5f * 1.5f + 0.25f * 0.25f));
+    EXPECT_TRUE(IsMagenta(At(41.3f, -3.5f - swing))) << Show(At(41.3f, -3.5f - swing));
+    EXPECT_FALSE(IsMagenta(At(41.3f, -3.5f))) << Show(At(41.3f, -3.5f));
+    EXPECT_TRUE(IsMagenta(At(42.5f, -3.75f))) << "the middle hardly moves";
+    Draw("culling_jitter_up.bmp");
+    EXPECT_TRUE(IsMagenta(At(41.3f, -3.5f + swing))) << Show(At(41.3f, -3.5f + swing));
+    EXPECT_FALSE(IsMagenta(At(41.3f, -3.5f - swing))) << Show(At(41.3f, -3.5f - swing));
+}
+
+TEST_F(CullingDrawTest, WaveMovesTheFanWhereItsNoiseSays)
+{
+    GeomObject* fan = m_pScene->FindGeomObject("winddrive_fan");
+    ASSERT_NE(nullptr, fan);
+    VertexWaveModifier wave;
+    wave.m_Frequency = 0.37f;
+    fan->AddModifier(&wave);
+    Draw(); // at rest: no amplitude yet
+    ASSERT_EQ(1u, wave.GetRest().size());
+    const std::vector<RestVertex>& rest = wave.GetRest()[0];
+    ASSERT_EQ(6u, rest.size());
+    // A time offset at which the next frame swings the bar's end visibly.
+    wave.m_Amplitude = D3DXVECTOR3(0, 4, 0);
+    const float next = GetGlobalTimer()->GetTime() + 0.01f;
+    std::vector<D3DXVECTOR3> moved;
+    float offset = 0;
+    for (int i = 0; i < 200 && std::fabs(offset) < 0.8f; ++i)
+    {
+        wave.m_TimeOffset = 0.13f * float(i);
+        wave.Wave(rest, next, 1, &moved);
+        offset = FanOffsetAt(-1.2f, rest, moved);
+    }
+    ASSERT_GT(std::fabs(offset), 0.8f) << "no time with a swing big enough to see";
+    Draw("culling_wave.bmp");
+    ASSERT_NEAR(next, GetGlobalTimer()->GetTime(), 1e-4f);
+    EXPECT_TRUE(IsMagenta(At(41.3f, -3.5f + offset))) << Show(At(41.3f, -3.5f + offset));
+    EXPECT_FALSE(IsMagenta(At(41.3f, -3.5f))) << Show(At(41.3f, -3.5f));
+
+    // Faded out beyond the fade end (the camera is 10 away): left as it was.
+    wave.m_bDistanceFade = true;
+    wave.m_FadeStart = 2;
+    wave.m_FadeEnd = 5;
+    Draw();
+    EXPECT_TRUE(IsMagenta(At(41.3f, -3.5f + offset))) << Show(At(41.3f, -3.5f + offset));
+}
+
 TEST_F(CullingDrawTest, DistanceSwitchFollowsTheCamera)
 {
     Draw();

@@ -447,6 +447,77 @@ TEST_F(CullingDrawTest, SmoothNormalMeshWritesItsTangentCache)
     smooth.reset();
 }
 
+TEST_F(CullingDrawTest, TangentCacheIsReadBackByTheNextLoad)
+{
+    const char* const files[] = {"BumpPanel0.mend", "BumpPanel0.tbn"};
+    for (const char* f : files)
+        std::remove(f);
+    // The scene loaded again in place of the fixture's, and its relief lit
+    // from the west: the brightness of a west and an east facing ridge.
+    auto reload = [this]() {
+        m_pScene.reset();
+        m_pScene.reset(new Scene(m_Device.Get()));
+        EXPECT_TRUE(m_pScene->Load(101, "", nullptr));
+        return m_pScene->FindGeomObject("BumpPanel")->GetMesh(0);
+    };
+    auto relief = [this](const char* picture) {
+        D3DXMATRIX at;
+        D3DXMatrixTranslation(&at, 30, 3, 2);
+        PlaceLocal(m_pScene->FindObject("Omni01"), at);
+        Draw(picture);
+        return std::make_pair(Brightness(At(35.5f, 3)), Brightness(At(36.5f, 3)));
+    };
+
+    g_TangentCacheEnabled = true;
+    const Mesh* mended = reload();
+    const std::vector<uint32_t> mapping = mended->GetMendMapping();
+    const std::vector<float> frames = mended->GetTangentData(false);
+    const std::pair<int, int> written = relief("culling_cache_written.bmp");
+    for (const char* f : files)
+    {
+        FILE* file = std::fopen(f, "rb");
+        EXPECT_NE(nullptr, file) << f;
+        if (file)
+            std::fclose(file);
+    }
+
+    // Read back: the same mend, the same frames, the same picture.
+    const Mesh* cached = reload();
+    EXPECT_EQ(mapping, cached->GetMendMapping());
+    EXPECT_EQ(frames, cached->GetTangentData(false));
+    EXPECT_EQ(mapping.size(), cached->GetVertexCount());
+    ASSERT_NE(nullptr, cached->GetTangentStream(false));
+    const std::pair<int, int> read = relief("culling_cache_read.bmp");
+    EXPECT_NEAR(written.first, read.first, 3);
+    EXPECT_NEAR(written.second, read.second, 3);
+
+    // The frames come from the file: turned round there, they are drawn
+    // turned round.
+    std::vector<float> reversed(frames.size());
+    for (size_t i = 0; i < frames.size(); ++i)
+        reversed[i] = -frames[i];
+    FILE* tbn = std::fopen(files[1], "wb");
+    ASSERT_NE(nullptr, tbn);
+    std::fwrite(reversed.data(), 4, reversed.size(), tbn);
+    std::fclose(tbn);
+    const Mesh* turned = reload();
+    EXPECT_EQ(reversed, turned->GetTangentData(false));
+    EXPECT_NE(nullptr, turned->GetTangentStream(false));
+
+    // A mend file that does not fit the mesh is not used: mended afresh.
+    FILE* mend = std::fopen(files[0], "wb");
+    ASSERT_NE(nullptr, mend);
+    const uint32_t bad[] = {1, 9999, 3, 0, 0, 0};
+    std::fwrite(bad, 4, 6, mend);
+    std::fclose(mend);
+    const Mesh* fresh = reload();
+    g_TangentCacheEnabled = false;
+    EXPECT_EQ(mapping, fresh->GetMendMapping());
+    EXPECT_NE(nullptr, fresh->GetTangentStream(false));
+    for (const char* f : files)
+        std::remove(f);
+}
+
 TEST(ControlledCameraFile, StatesSurviveTheProcessInstance)
 {
     std::remove(CControlledCamera::kStatesFile);

@@ -201,11 +201,14 @@ TEST_F(CullingDrawTest, LookingAwayAndOccludersCutTheDraws)
     EXPECT_FALSE(IsCyan(At(38, -3))) << Show(At(38, -3));
     COcclusionManager* occlusion = m_pScene->GetOcclusionManager();
     EXPECT_EQ(1u, occlusion->GetActiveFrustumCount());
-    occlusion->Disable();
+    m_pScene->DisableOcclusion();
+    EXPECT_FALSE(occlusion->IsEnabled());
     const uint32_t unoccluded = Draw("culling_unoccluded.bmp");
     EXPECT_TRUE(IsCyan(At(38, -3))) << Show(At(38, -3));
     EXPECT_EQ(facing + 1, unoccluded);
-    occlusion->Enable();
+    m_pScene->EnableOcclusion();
+    EXPECT_EQ(facing, Draw());
+    EXPECT_FALSE(IsCyan(At(38, -3))) << Show(At(38, -3));
 
     // Turned to look up, away from the plane: the tree culls the statics.
     Camera* camera = m_pScene->GetActiveCamera();
@@ -262,6 +265,110 @@ TEST_F(CullingDrawTest, FanTurnsAboutItsOwnAxis)
     Draw("culling_fan_turned.bmp");
     EXPECT_FALSE(IsMagenta(At(43.7f, -3.5f))) << Show(At(43.7f, -3.5f));
     EXPECT_TRUE(IsMagenta(At(42.5f, -4.7f))) << Show(At(42.5f, -4.7f));
+}
+
+TEST_F(CullingDrawTest, FreeCameraTakesOverWhereTheSceneCameraStood)
+{
+    std::remove(CControlledCamera::kStatesFile);
+    Camera* archived = m_pScene->GetActiveCamera();
+    Draw();
+    ASSERT_TRUE(IsMagenta(At(43.7f, -3.5f))) << Show(At(43.7f, -3.5f));
+    m_pScene->UseControlledCamera();
+    CControlledCamera* free = CControlledCamera::GetInstance(nullptr);
+    free->SetSaveStates(false);
+    EXPECT_EQ(static_cast<Camera*>(free), m_pScene->GetActiveCamera());
+    EXPECT_NE(archived, m_pScene->GetActiveCamera());
+    Draw("culling_free_camera.bmp");
+    EXPECT_EQ(static_cast<Camera*>(free), g_CurrentCamera);
+    // The same view: the fan where the archive's camera saw it.
+    EXPECT_TRUE(IsMagenta(At(43.7f, -3.5f))) << Show(At(43.7f, -3.5f));
+    EXPECT_FALSE(IsMagenta(At(42.5f, -4.7f))) << Show(At(42.5f, -4.7f));
+    m_pScene->SetActiveCamera(archived);
+    CControlledCamera::DestroyInstance();
+    EXPECT_EQ(nullptr, g_CurrentCamera) << "nothing may draw with the camera that is gone";
+    std::remove(CControlledCamera::kStatesFile);
+}
+
+// The fan's drawn offset along y at local x (-1.5 to 0) from the offsets of
+// its end vertices (x -1.5) and its middle ones (x 0), which share them with
+// their partners across the bar.
+float FanOffsetAt(float x, const std::vector<RestVertex>& rest, const std::vector<D3DXVECTOR3>& moved)
+{
+    float end = 0, middle = 0;
+    for (size_t i = 0; i < rest.size(); ++i)
+    {
+        if (rest[i].position.x < -1.4f)
+            end = moved[i].y - rest[i].position.y;
+        else if (std::fabs(rest[i].position.x) < 0.1f)
+            middle = moved[i].y - rest[i].position.y;
+    }
+    const float t = x / -1.5f;
+    return t * end + (1 - t) * middle;
+}
+
+TEST_F(CullingDrawTest, JitterSwingsTheFansEndsFurthest)
+{
+    GeomObject* fan = m_pScene->FindGeomObject("winddrive_fan"); // a bar from x 41 to 44 at y -3.5
+    ASSERT_NE(nullptr, fan);
+    VertexJitterModifier jitter;
+    jitter.m_Random = [] { return 1.0f; };
+    jitter.m_AxisEnabled[0] = jitter.m_AxisEnabled[2] = false;
+    jitter.m_MinAmplitude[1] = jitter.m_MaxAmplitude[1] = 1.5f;
+    jitter.m_MinSpeed[1] = jitter.m_MaxSpeed[1] = 10; // arrives every frame
+    fan->AddModifier(&jitter);
+    Draw();                           // at rest, heading down
+    Draw("culling_jitter_down.bmp");  // down at its target
+    ASSERT_EQ(1u, jitter.GetRest().size());
+    for (size_t v = 0; v < jitter.GetRest()[0].size(); ++v)
+        if (jitter.GetRest()[0][v].weight > 0.99f)
+        {
+            EXPECT_FLOAT_EQ(-1.5f, jitter.GetAxis(0, v, 1).offset) << v;
+            EXPECT_FLOAT_EQ(1.5f, jitter.GetAxis(0, v, 1).target) << v;
+        }
+    // Local x -1.2: 0.8 of the end's swing of 1.5 and 0.2 of the middle's.
+    const float swing = 0.8f * 1.5f + 0.2f * 1.5f * (0.25f / std::sqrt(1.5f * 1.5f + 0.25f * 0.25f));
+    EXPECT_TRUE(IsMagenta(At(41.3f, -3.5f - swing))) << Show(At(41.3f, -3.5f - swing));
+    EXPECT_FALSE(IsMagenta(At(41.3f, -3.5f))) << Show(At(41.3f, -3.5f));
+    EXPECT_TRUE(IsMagenta(At(42.5f, -3.75f))) << "the middle hardly moves";
+    Draw("culling_jitter_up.bmp");
+    EXPECT_TRUE(IsMagenta(At(41.3f, -3.5f + swing))) << Show(At(41.3f, -3.5f + swing));
+    EXPECT_FALSE(IsMagenta(At(41.3f, -3.5f - swing))) << Show(At(41.3f, -3.5f - swing));
+}
+
+TEST_F(CullingDrawTest, WaveMovesTheFanWhereItsNoiseSays)
+{
+    GeomObject* fan = m_pScene->FindGeomObject("winddrive_fan");
+    ASSERT_NE(nullptr, fan);
+    VertexWaveModifier wave;
+    wave.m_Frequency = 0.37f;
+    fan->AddModifier(&wave);
+    Draw(); // at rest: no amplitude yet
+    ASSERT_EQ(1u, wave.GetRest().size());
+    const std::vector<RestVertex>& rest = wave.GetRest()[0];
+    ASSERT_EQ(6u, rest.size());
+    // A time offset at which the next frame swings the bar's end visibly.
+    wave.m_Amplitude = D3DXVECTOR3(0, 4, 0);
+    const float next = GetGlobalTimer()->GetTime() + 0.01f;
+    std::vector<D3DXVECTOR3> moved;
+    float offset = 0;
+    for (int i = 0; i < 200 && std::fabs(offset) < 0.8f; ++i)
+    {
+        wave.m_TimeOffset = 0.13f * float(i);
+        wave.Wave(rest, next, 1, &moved);
+        offset = FanOffsetAt(-1.2f, rest, moved);
+    }
+    ASSERT_GT(std::fabs(offset), 0.8f) << "no time with a swing big enough to see";
+    Draw("culling_wave.bmp");
+    ASSERT_NEAR(next, GetGlobalTimer()->GetTime(), 1e-4f);
+    EXPECT_TRUE(IsMagenta(At(41.3f, -3.5f + offset))) << Show(At(41.3f, -3.5f + offset));
+    EXPECT_FALSE(IsMagenta(At(41.3f, -3.5f))) << Show(At(41.3f, -3.5f));
+
+    // Faded out beyond the fade end (the camera is 10 away): left as it was.
+    wave.m_bDistanceFade = true;
+    wave.m_FadeStart = 2;
+    wave.m_FadeEnd = 5;
+    Draw();
+    EXPECT_TRUE(IsMagenta(At(41.3f, -3.5f + offset))) << Show(At(41.3f, -3.5f + offset));
 }
 
 TEST_F(CullingDrawTest, DistanceSwitchFollowsTheCamera)
@@ -338,6 +445,77 @@ TEST_F(CullingDrawTest, SmoothNormalMeshWritesItsTangentCache)
         std::remove(files[i]);
     }
     smooth.reset();
+}
+
+TEST_F(CullingDrawTest, TangentCacheIsReadBackByTheNextLoad)
+{
+    const char* const files[] = {"BumpPanel0.mend", "BumpPanel0.tbn"};
+    for (const char* f : files)
+        std::remove(f);
+    // The scene loaded again in place of the fixture's, and its relief lit
+    // from the west: the brightness of a west and an east facing ridge.
+    auto reload = [this]() {
+        m_pScene.reset();
+        m_pScene.reset(new Scene(m_Device.Get()));
+        EXPECT_TRUE(m_pScene->Load(101, "", nullptr));
+        return m_pScene->FindGeomObject("BumpPanel")->GetMesh(0);
+    };
+    auto relief = [this](const char* picture) {
+        D3DXMATRIX at;
+        D3DXMatrixTranslation(&at, 30, 3, 2);
+        PlaceLocal(m_pScene->FindObject("Omni01"), at);
+        Draw(picture);
+        return std::make_pair(Brightness(At(35.5f, 3)), Brightness(At(36.5f, 3)));
+    };
+
+    g_TangentCacheEnabled = true;
+    const Mesh* mended = reload();
+    const std::vector<uint32_t> mapping = mended->GetMendMapping();
+    const std::vector<float> frames = mended->GetTangentData(false);
+    const std::pair<int, int> written = relief("culling_cache_written.bmp");
+    for (const char* f : files)
+    {
+        FILE* file = std::fopen(f, "rb");
+        EXPECT_NE(nullptr, file) << f;
+        if (file)
+            std::fclose(file);
+    }
+
+    // Read back: the same mend, the same frames, the same picture.
+    const Mesh* cached = reload();
+    EXPECT_EQ(mapping, cached->GetMendMapping());
+    EXPECT_EQ(frames, cached->GetTangentData(false));
+    EXPECT_EQ(mapping.size(), cached->GetVertexCount());
+    ASSERT_NE(nullptr, cached->GetTangentStream(false));
+    const std::pair<int, int> read = relief("culling_cache_read.bmp");
+    EXPECT_NEAR(written.first, read.first, 3);
+    EXPECT_NEAR(written.second, read.second, 3);
+
+    // The frames come from the file: turned round there, they are drawn
+    // turned round.
+    std::vector<float> reversed(frames.size());
+    for (size_t i = 0; i < frames.size(); ++i)
+        reversed[i] = -frames[i];
+    FILE* tbn = std::fopen(files[1], "wb");
+    ASSERT_NE(nullptr, tbn);
+    std::fwrite(reversed.data(), 4, reversed.size(), tbn);
+    std::fclose(tbn);
+    const Mesh* turned = reload();
+    EXPECT_EQ(reversed, turned->GetTangentData(false));
+    EXPECT_NE(nullptr, turned->GetTangentStream(false));
+
+    // A mend file that does not fit the mesh is not used: mended afresh.
+    FILE* mend = std::fopen(files[0], "wb");
+    ASSERT_NE(nullptr, mend);
+    const uint32_t bad[] = {1, 9999, 3, 0, 0, 0};
+    std::fwrite(bad, 4, 6, mend);
+    std::fclose(mend);
+    const Mesh* fresh = reload();
+    g_TangentCacheEnabled = false;
+    EXPECT_EQ(mapping, fresh->GetMendMapping());
+    EXPECT_NE(nullptr, fresh->GetTangentStream(false));
+    for (const char* f : files)
+        std::remove(f);
 }
 
 TEST(ControlledCameraFile, StatesSurviveTheProcessInstance)

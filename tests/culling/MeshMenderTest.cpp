@@ -152,6 +152,44 @@ INSTANTIATE_TEST_SUITE_P(Cases, MeshMenderSplit,
                                            SplitCase{"Binormals80", false, 80, 0}),
                          [](const ::testing::TestParamInfo<SplitCase>& i) { return std::string(i.param.name); });
 
+TEST(MeshMender, EachCheckerComparesItsOwnKindOfVector)
+{
+    // Same normals (one of them long), opposite tangents, binormals at 60
+    // degrees.
+    MeshMenderTriangle a, b;
+    a.normal = D3DXVECTOR3(5, 0, 0);
+    b.normal = D3DXVECTOR3(1, 0.1f, 0);
+    a.tangent = D3DXVECTOR3(0, 1, 0);
+    b.tangent = D3DXVECTOR3(0, -2, 0);
+    a.binormal = D3DXVECTOR3(0, 0, 1);
+    b.binormal = D3DXVECTOR3(0, 0.8660254f, 0.5f);
+    const MeshMender::CanSmoothNormalsChecker normals;
+    const MeshMender::CanSmoothTangentsChecker tangents;
+    const MeshMender::CanSmoothBinormalsChecker binormals;
+    const struct
+    {
+        const MeshMender::CanSmoothChecker* checker;
+        const char* what;
+        float threshold;
+        bool smooth;
+    } cases[] = {
+        {&normals, "normals, compared as unit vectors", 0.99f, true},
+        {&tangents, "opposite tangents", 0, false},
+        {&tangents, "opposite tangents, any angle allowed", -1, true},
+        {&binormals, "binormals 60 degrees apart", 0.49f, true},
+        {&binormals, "binormals 60 degrees apart, closer asked", 0.51f, false},
+    };
+    for (const auto& c : cases)
+    {
+        EXPECT_EQ(c.smooth, c.checker->Check(a, b, c.threshold)) << c.what;
+        EXPECT_EQ(c.smooth, c.checker->Check(b, a, c.threshold)) << c.what << ", the other way round";
+    }
+    // Two zero vectors may always be smoothed together, one alone never.
+    MeshMenderTriangle z1, z2;
+    EXPECT_TRUE(tangents.Check(z1, z2, 0.9f));
+    EXPECT_FALSE(tangents.Check(z1, a, 0.9f));
+}
+
 TEST(MeshMender, HardEdgeByPositionSmoothsBothVerticesAlike)
 {
     // The same two triangles as above at 60 degrees, but the shared edge is

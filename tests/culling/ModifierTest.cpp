@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace
@@ -191,5 +193,165 @@ TEST_F(SkeletonTest, RefusesTakenSlotsAndIndicesOutsideTheTable)
     EXPECT_FALSE(m_Skeleton.RegisterBone(255, &other, "too far"));
     EXPECT_FALSE(m_Skeleton.RegisterBone(70000, &other, "far too far"));
     EXPECT_EQ(nullptr, m_Skeleton.GetBone(255));
+}
+
+TEST(RestVertices, WeighByDistanceFromThePivot)
+{
+    const std::vector<D3DXVECTOR3> positions = {{0, 0, 0}, {3, 4, 0}, {0, 0, 10}};
+    const struct
+    {
+        int power;
+        float weights[3];
+    } cases[] = {{1, {0, 0.5f, 1}}, {2, {0, 0.25f, 1}}};
+    for (const auto& c : cases)
+    {
+        const std::vector<RestVertex> rest = MakeRestVertices(positions, c.power);
+        ASSERT_EQ(3u, rest.size());
+        for (int i = 0; i < 3; ++i)
+            EXPECT_FLOAT_EQ(c.weights[i], rest[i].weight) << "power " << c.power << ", vertex " << i;
+        EXPECT_FLOAT_EQ(5, rest[1].distance);
+    }
+    // Everything on the pivot: no motion, not a division by zero.
+    for (const RestVertex& r : MakeRestVertices({{0, 0, 0}, {0, 0, 0}}, 1))
+        EXPECT_EQ(0.0f, r.weight);
+}
+
+TEST(VertexWave, FadesWithDistanceAndStopsBeyondTheEnd)
+{
+    CVertexWave wave;
+    EXPECT_EQ(1.0f, wave.GetFade(1e6f)); // no distance fade
+    wave.m_bDistanceFade = true;
+    wave.m_FadeStart = 100;
+    wave.m_FadeEnd = 200;
+    const struct
+    {
+        float distance, fade;
+    } cases[] = {{0, 1}, {99, 1}, {150, 0.5f}, {175, 0.25f}};
+    for (const auto& c : cases)
+        EXPECT_FLOAT_EQ(c.fade, wave.GetFade(c.distance)) << c.distance;
+    EXPECT_LT(wave.GetFade(200), 0.0f);
+    EXPECT_LT(wave.GetFade(5000), 0.0f);
+    wave.m_FadeEnd = 100; // no band between start and end
+    EXPECT_EQ(1.0f, wave.GetFade(99));
+    EXPECT_LT(wave.GetFade(100), 0.0f);
+}
+
+TEST(VertexWave, EachAxisFollowsTheNoiseOfTheOtherTwo)
+{
+    CVertexWave wave;
+    wave.m_Frequency = 0.37f;
+    wave.m_TimeScale = 0.8f;
+    wave.m_Amplitude = D3DXVECTOR3(0.5f, 2, 0);
+    // Pairs that share y and z, or x and z.
+    wave.SetUp({{{1, 2, 3}, {4, 2, 3}, {1, 5, 3}, {0, 0, 0}}});
+    const std::vector<RestVertex>& rest = wave.GetRest()[0];
+    std::vector<D3DXVECTOR3> at0, at1;
+    wave.Wave(rest, 0.3f, 1, &at0);
+    wave.Wave(rest, 1.7f, 1, &at1);
+    ASSERT_EQ(4u, at0.size());
+    bool moved = false;
+    for (size_t i = 0; i < 4; ++i)
+    {
+        const D3DXVECTOR3 d = at0[i] - rest[i].position;
+        EXPECT_LE(std::fabs(d.x), 0.5f * 1.05f);
+        EXPECT_LE(std::fabs(d.y), 2.0f * 1.05f);
+        EXPECT_EQ(rest[i].position.z, at0[i].z) << "no amplitude along z";
+        moved = moved || std::fabs(at1[i].x - at0[i].x) > 1e-3f;
+    }
+    EXPECT_TRUE(moved) << "the field drifts with time";
+    EXPECT_NE(at0[0].x, rest[0].position.x);
+    EXPECT_NEAR(at0[0].x - 1, at0[1].x - 4, 1e-6f) << "x moves by y and z only";
+    EXPECT_NEAR(at0[0].y - 2, at0[2].y - 5, 1e-6f) << "y moves by x and z only";
+
+    std::vector<D3DXVECTOR3> faded;
+    wave.Wave(rest, 0.3f, 0.5f, &faded);
+    EXPECT_NEAR(0.5f * (at0[0].y - 2), faded[0].y - 2, 1e-6f);
+    wave.Wave(rest, 0.3f, 0, &faded);
+    EXPECT_EQ(rest[2].position, faded[2]);
+
+    // With weights the pivot stays and the farthest vertex moves fully.
+    wave.m_bUseWeights = true;
+    std::vector<D3DXVECTOR3> weighted;
+    wave.Wave(rest, 0.3f, 1, &weighted);
+    EXPECT_EQ(rest[3].position, weighted[3]);
+    const size_t farthest = 2; // (1, 5, 3)
+    EXPECT_FLOAT_EQ(1, rest[farthest].weight);
+    EXPECT_NEAR(at0[farthest].y, weighted[farthest].y, 1e-6f);
+    EXPECT_NEAR(rest[0].weight * (at0[0].y - 2), weighted[0].y - 2, 1e-6f);
+}
+
+TEST(VertexJitter, SwingsBetweenTargetsOnEitherSide)
+{
+    CVertexJitter jitter;
+    jitter.m_Random = [] { return 1.0f; };
+    jitter.m_AxisEnabled[2] = false;
+    jitter.m_MinAmplitude[0] = 1;
+    jitter.m_MaxAmplitude[0] = 2;
+    jitter.m_MinSpeed[0] = 0.001f;
+    jitter.m_MaxSpeed[0] = 0.01f; // units per millisecond
+    jitter.m_MaxAmplitude[1] = 1;
+    jitter.m_MaxSpeed[1] = 1;
+    // Weights 1, 0.5 and 0 (the pivot).
+    jitter.SetUp({{{4, 0, 0}, {0, 2, 0}, {0, 0, 0}}}, 1000);
+    const struct
+    {
+        uint32_t ms;
+        float x, target; // the far vertex's x offset and target after the step
+    } steps[] = {
+        {1000, 0, -2},    // at its first target (rest): away to the far side
+        {1100, -1, -2},   // 100 ms at 0.01
+        {1250, -2, 2},    // passed the target: held there, and back the other way
+        {1300, -1.5f, 2},
+        {1200, -1.5f, 2}, // a clock set back moves nothing
+        {1400, 0.5f, 2},  // counted again from the 1200 it was set back to
+    };
+    for (const auto& s : steps)
+    {
+        jitter.Step(s.ms);
+        EXPECT_NEAR(s.x, jitter.GetAxis(0, 0, 0).offset, 1e-5f) << s.ms;
+        EXPECT_FLOAT_EQ(s.target, jitter.GetAxis(0, 0, 0).target) << s.ms;
+    }
+    // The nearer vertex swings half as wide and half as fast.
+    EXPECT_FLOAT_EQ(1, std::fabs(jitter.GetAxis(0, 1, 0).target));
+    EXPECT_FLOAT_EQ(0.005f, jitter.GetAxis(0, 1, 0).speed);
+    std::vector<D3DXVECTOR3> positions;
+    jitter.GetPositions(0, &positions);
+    ASSERT_EQ(3u, positions.size());
+    EXPECT_EQ(D3DXVECTOR3(0, 0, 0), positions[2]) << "the pivot never moves";
+    EXPECT_NEAR(4 + 0.5f, positions[0].x, 1e-5f);
+    EXPECT_EQ(0.0f, positions[0].z) << "a disabled axis stays";
+    EXPECT_EQ(0.0f, jitter.GetAxis(0, 0, 2).target);
+}
+
+TEST(VertexJitter, StaysWithinItsAmplitudes)
+{
+    CVertexJitter jitter;
+    std::srand(7);
+    for (int axis = 0; axis < 3; ++axis)
+    {
+        jitter.m_MinAmplitude[axis] = 0.5f;
+        jitter.m_MaxAmplitude[axis] = 1.5f;
+        jitter.m_MinSpeed[axis] = 0.002f;
+        jitter.m_MaxSpeed[axis] = 0.02f;
+    }
+    jitter.SetUp({{{1, 1, 1}, {-2, 0, 1}, {0.5f, 0, 0}}}, 0);
+    int flips = 0;
+    float lastTarget = 0;
+    for (uint32_t ms = 0; ms <= 20000; ms += 17)
+    {
+        jitter.Step(ms);
+        for (size_t v = 0; v < 3; ++v)
+            for (int axis = 0; axis < 3; ++axis)
+            {
+                const float reach = 1.5f * jitter.GetRest()[0][v].weight + 1e-5f;
+                ASSERT_LE(std::fabs(jitter.GetAxis(0, v, axis).offset), reach) << ms;
+                ASSERT_LE(std::fabs(jitter.GetAxis(0, v, axis).target), reach) << ms;
+            }
+        const float target = jitter.GetAxis(0, 1, 0).target;
+        if (target * lastTarget < 0)
+            ++flips;
+        lastTarget = target;
+    }
+    EXPECT_GT(flips, 10); // it keeps swinging
 }
 } // namespace

@@ -18,7 +18,11 @@ namespace {
 class PowerApp : public CD3DApplication
 {
 public:
+    using CD3DApplication::CanRender;
     using CD3DApplication::m_bActive;
+    using CD3DApplication::m_bWallpaperMode;
+    using CD3DApplication::m_hMonitorDevice;
+    using CD3DApplication::m_hPowerNotify;
     using CD3DApplication::m_bMonitorOn;
     using CD3DApplication::m_bMonitorPoweredOff;
     using CD3DApplication::m_fMonitorPowerCountdown;
@@ -41,9 +45,14 @@ struct FakeSystem
     static int quitAfterSleeps; // 0: never
     static ULONG idleTimeoutAc;
     static DWORD platform;
+    static BOOL saverRunning, deviceAnswers, deviceOn;
+    static int deviceQueries;
 
     static void Reset()
     {
+        saverRunning = FALSE;
+        deviceAnswers = deviceOn = TRUE;
+        deviceQueries = 0;
         hasPowrprof = hasSetSuspendState = suspendSucceeds = systemPowerSucceeds = true;
         suspends = systemPowerStates = monitorBroadcasts = verifyCalls = verifyFailures = 0;
         sleeps.clear();
@@ -92,6 +101,8 @@ struct FakeSystem
     {
         if (action == SPI_GETPOWEROFFTIMEOUT)
             *static_cast<int*>(data) = powerOffTimeout;
+        if (action == SPI_GETSCREENSAVERRUNNING)
+            *static_cast<BOOL*>(data) = saverRunning;
         return TRUE;
     }
 };
@@ -104,6 +115,8 @@ int FakeSystem::powerOffTimeout;
 int FakeSystem::quitAfterSleeps;
 ULONG FakeSystem::idleTimeoutAc;
 DWORD FakeSystem::platform;
+BOOL FakeSystem::saverRunning, FakeSystem::deviceAnswers, FakeSystem::deviceOn;
+int FakeSystem::deviceQueries;
 
 const PowerSystemCalls kFakeCalls = {
     FakeSystem::Load,
@@ -128,6 +141,11 @@ const PowerSystemCalls kFakeCalls = {
     [](DWORD* value) {
         *value = 1;
         return true;
+    },
+    [](HANDLE, BOOL* on) -> BOOL {
+        ++FakeSystem::deviceQueries;
+        *on = FakeSystem::deviceOn;
+        return FakeSystem::deviceAnswers;
     },
 };
 
@@ -421,6 +439,47 @@ TEST_F(PowerTest, PowerBroadcastsKeepTheMonitorStateAndAllowSuspend)
     const std::string log = NewLog();
     EXPECT_NE(log.find("PBT_POWERSETTINGCHANGE received: Monitor Off\n"), std::string::npos);
     EXPECT_NE(log.find("PBT_POWERSETTINGCHANGE received: Monitor On\n"), std::string::npos);
+}
+
+TEST_F(PowerTest, WallpaperFramesWaitWhileNobodyCanSeeThem)
+{
+    HANDLE const kMonitor = reinterpret_cast<HANDLE>(0x4C43);
+    const struct
+    {
+        const char* what;
+        bool wallpaper, monitorOn, notifications, device;
+        BOOL answers, deviceOn, saver;
+        bool frame;
+        int queries;
+    } cases[] = {
+        {"not the wallpaper: no gate", false, false, false, true, TRUE, FALSE, TRUE, true, 0},
+        {"monitor device on", true, true, false, true, TRUE, TRUE, FALSE, true, 1},
+        {"monitor device off", true, true, false, true, TRUE, FALSE, FALSE, false, 1},
+        {"monitor device can't tell", true, true, false, true, FALSE, FALSE, FALSE, true, 1},
+        {"notifications decide, the device is not asked", true, true, true, true, TRUE, FALSE, FALSE, true, 0},
+        {"no monitor device", true, true, false, false, TRUE, FALSE, FALSE, true, 0},
+        {"notified off", true, false, true, false, TRUE, TRUE, FALSE, false, 0},
+        {"a screensaver runs", true, true, false, true, TRUE, TRUE, TRUE, false, 1},
+    };
+    HandClock::ms += 10000000; // well past any frame an earlier test allowed
+    App().CanRender();         // the gate's first call only takes the time
+    for (const auto& c : cases)
+    {
+        PowerApp& app = App();
+        FakeSystem::Reset();
+        FakeSystem::deviceAnswers = c.answers;
+        FakeSystem::deviceOn = c.deviceOn;
+        FakeSystem::saverRunning = c.saver;
+        app.m_bWallpaperMode = c.wallpaper;
+        app.m_bMonitorOn = c.monitorOn;
+        app.m_hPowerNotify = c.notifications ? reinterpret_cast<void*>(0x504E) : nullptr;
+        app.m_hMonitorDevice = c.device ? kMonitor : INVALID_HANDLE_VALUE;
+        HandClock::ms += 1000;
+        EXPECT_EQ(c.frame, app.CanRender()) << c.what;
+        EXPECT_EQ(c.queries, FakeSystem::deviceQueries) << c.what;
+        app.m_hPowerNotify = nullptr; // neither is a real handle
+        app.m_hMonitorDevice = INVALID_HANDLE_VALUE;
+    }
 }
 
 TEST_F(PowerTest, SetUpReadsTheSystemsTimeoutsAndTheManagersEvents)

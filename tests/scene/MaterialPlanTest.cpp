@@ -20,6 +20,31 @@ TEST(MaterialMaps, KindNamesAndArchiveSlots)
     EXPECT_EQ((std::vector<std::string>{"Diffuse", "Light"}), MapKindNames(0x11));
 }
 
+TEST(MaterialMaps, TexCoordVariablesNameAPresentKind)
+{
+    const struct
+    {
+        const char* name;
+        uint32_t present;
+        int kind;
+    } cases[] = {
+        {"DiffuseTexCoordIndex", 0x001, 0},
+        {"DiffuseTexCoordIndex", 0x021, 0}, // plain diffuse first
+        {"DiffuseTexCoordIndex", 0x020, 5}, // diffuse with alpha
+        {"BumpTexCoordIndex", 0x003, 1},
+        {"LightTexCoordIndex", 0x013, 4},
+        {"LightTexCoordIndex", 0x003, -1}, // no light map
+        {"SpecularTexCoordIndex", 0x100, 8},
+        {"lightTexCoordIndex", 0x010, -1}, // exact case
+        {"Light", 0x010, -1},
+        {"LightTexCoordIndexes", 0x010, -1},
+        {"UndefinedTexCoordIndex", 0x1FF, -1},
+        {"SpecularPow", 0x1FF, -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.kind, TexCoordVariableKind(c.name, c.present)) << c.name << " " << c.present;
+}
+
 TEST(OmniPass, OnlyTheListedMasksAndTheExactTechniqueName)
 {
     for (uint32_t mask : {0x003u, 0x013u, 0x022u, 0x032u, 0x043u, 0x062u, 0x157u})

@@ -2,6 +2,9 @@
 // screensaver will draw its scenes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "GeomObject.h"
@@ -46,4 +49,43 @@ TEST(ShippedEffects, TestSceneLoadsAndDrawsWithoutAMessage)
 
     delete scene;
     EXPECT_EQ(fixture.m_StartRefs, fixture.RefsAfterRelease());
+}
+
+TEST(ShippedEffects, MetaEffectReadsTheMapsCoordinateSetsAndCanBeDumped)
+{
+    SceneDeviceFixture fixture(64);
+    ASSERT_NE(nullptr, fixture.m_Device.Get());
+    Scene* scene = new Scene(fixture.m_Device.Get());
+    ASSERT_TRUE(scene->Load(101, "", nullptr));
+    const char* const dump = "CompiledMetaEffects\\BasicDiffuseBumpOmni.xml";
+    std::remove(dump);
+
+    // The leaf's material with a bump map added takes the shipped meta
+    // effect, whose shaders read the diffuse and bump coordinate sets.
+    g_CompiledMetaEffectsDump = true;
+    std::unique_ptr<MeshMaterial> bumped(MeshMaterial::Clone(*scene->FindMaterial("Leaf"), "BumpedLeaf"));
+    MaterialEffectState& state = bumped->GetEffectState();
+    state.SetPresent(MAPKIND_BUMP, true);
+    bumped->CompileMetaEffect();
+    g_CompiledMetaEffectsDump = false;
+    ASSERT_EQ("BasicDiffuseBumpOmni", state.GetEffect().GetName());
+    ASSERT_TRUE(state.GetEffect().IsMeta());
+    EXPECT_EQ(2u, state.m_TexCoordIndices.size());
+    EXPECT_EQ(1u, state.m_TexCoordIndices.count(MAPKIND_DIFFUSE));
+    EXPECT_EQ(1u, state.m_TexCoordIndices.count(MAPKIND_BUMP));
+    EXPECT_EQ(MAPKIND_BUMP, state.ResolveTexCoordVariable("BumpTexCoordIndex"));
+    EXPECT_EQ(-1, state.ResolveTexCoordVariable("LightTexCoordIndex")) << "no light map";
+
+    // The expanded text, written as it is.
+    std::ifstream file(dump, std::ios::binary);
+    ASSERT_TRUE(file.good()) << dump;
+    std::stringstream written;
+    written << file.rdbuf();
+    const std::string& expanded = state.GetEffect().GetMetaText().GetOutputText();
+    EXPECT_NE(std::string::npos, expanded.find("vs.1.1"));
+    EXPECT_EQ(expanded, written.str());
+    file.close();
+    std::remove(dump);
+    bumped.reset();
+    delete scene;
 }

@@ -18,6 +18,9 @@ struct PowerSystemCalls
     DWORD (*PlatformId)(); // VER_PLATFORM_WIN32_WINDOWS or _NT
     // "ScreenSaveUsePassword" of HKCU "Control Panel\Desktop"; false when absent.
     bool (*ReadUsePassword)(DWORD* value);
+    // Whether the device (the wallpaper's monitor) is powered; FALSE when
+    // it can't be asked.
+    BOOL (*GetDevicePowerState)(HANDLE device, BOOL* on);
 };
 void SetPowerSystemCalls(const PowerSystemCalls* calls); // nullptr: the platform's
 const PowerSystemCalls& GetPowerSystemCalls();

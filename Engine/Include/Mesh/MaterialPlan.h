@@ -28,6 +28,10 @@ const char* MapKindName(int kind);
 // The slot an archive map kind fills: 1..7 except 4 (the alpha record,
 // which the material places itself); -1 for none.
 int SlotForArchiveKind(uint16_t archiveKind);
+// The first present kind (in kind order) whose name followed by
+// "TexCoordIndex" is `name`, or -1: the texture-coordinate index a meta
+// effect's variable of that name reads.
+int TexCoordVariableKind(const std::string& name, uint32_t presentMask);
 // Names of the present kinds of a kind mask, in kind order.
 std::vector<std::string> MapKindNames(uint32_t mask);
 

@@ -14,6 +14,8 @@
 #include "MeshServices.h"
 #include "d3dx8math.h"
 
+struct MeshMenderVertex;
+
 namespace FileStorage
 {
 class CArchive;
@@ -118,6 +120,19 @@ private:
     void ReleaseBuffers();
     void ReleaseTangentStreams();
     ComRef<IDirect3DVertexBuffer8> CreateTangentStream(const std::vector<float>& frames);
+    // The steps of a tangent build. The generator's input from the chosen
+    // normal set; false when the format has no normal or no coordinates
+    // for the bump map.
+    bool FillMenderVertices(bool smoothed, std::vector<MeshMenderVertex>* vertices) const;
+    // Whole vertices of `source` in the mended order: new vertex i is old
+    // vertex mapping[i].
+    std::vector<uint8_t> RemapVertices(const std::vector<uint8_t>& source) const;
+    ComRef<IDirect3DVertexBuffer8> CreateMendedVertexBuffer(const std::vector<uint8_t>& vertices);
+    ComRef<IDirect3DIndexBuffer8> CreateMendedIndexBuffer();
+    // The mend file: the mapping and the mended triangles, read from the
+    // working folder (where they are written) or the main storage.
+    bool ReadMendFile(const std::string& name);
+    bool WriteMendFile(const std::string& name) const;
     // The buffers drawn from: the mesh's own, or its cells in the pools.
     IDirect3DVertexBuffer8* VertexBuffer() const
     {

@@ -24,6 +24,9 @@ class CMemoryStream;
 extern bool g_LightMapsEnabled;
 // Whether environment-mapped techniques are validated on the device.
 extern bool g_ValidateEnvironmentTechniques;
+// While set, every expanded meta effect is also written to
+// "CompiledMetaEffects\<effect name>.xml", to look at.
+extern bool g_CompiledMetaEffectsDump;
 extern IDirect3DCubeTexture8* g_NormalizationCubeMap;
 extern bool g_NormalizationCubeMapFailed;
 // The normalisation cube map, made on first use; null when that failed.
@@ -73,6 +76,9 @@ public:
     void UpdateVariables(const D3DMATERIAL8& material);
     void SetLightVariables(int slot);
     void CheckTexCoordChanges();
+    // When `name` is a present kind's name followed by "TexCoordIndex",
+    // keeps that map's index under the kind and returns the kind; else -1.
+    int ResolveTexCoordVariable(const std::string& name);
     void UpdateOmniPassFlag();
     // Points the kind list at this object's own maps.
     void BindMapKinds();

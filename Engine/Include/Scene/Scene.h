@@ -74,6 +74,12 @@ public:
     // Enters the static geometry into the culling tree (a quadtree of three
     // levels), once after loading.
     void BuildOctree();
+    // Occluder culling on or off for this scene's meshes.
+    void EnableOcclusion();
+    void DisableOcclusion();
+    // Draws from the free-flight camera from now on, started at the camera
+    // active so far when it is made for the first time.
+    void UseControlledCamera();
     COctreeManager* GetOctreeManager() const { return m_pOctree.get(); }
     void AddSmoothNormalPattern(const std::string& pattern) { m_SmoothNormalPatterns.push_back(pattern); }
     bool MatchesSmoothNormalPattern(const std::string& name) const override;

@@ -59,6 +59,23 @@ public:
     protected:
         virtual const D3DXVECTOR3& Vector(const MeshMenderTriangle& t) const = 0;
     };
+    // The checkers of the three kinds of vector: each compares the two
+    // triangles' normals, tangents or binormals.
+    class CanSmoothNormalsChecker : public CanSmoothChecker
+    {
+    protected:
+        const D3DXVECTOR3& Vector(const MeshMenderTriangle& t) const override { return t.normal; }
+    };
+    class CanSmoothTangentsChecker : public CanSmoothChecker
+    {
+    protected:
+        const D3DXVECTOR3& Vector(const MeshMenderTriangle& t) const override { return t.tangent; }
+    };
+    class CanSmoothBinormalsChecker : public CanSmoothChecker
+    {
+    protected:
+        const D3DXVECTOR3& Vector(const MeshMenderTriangle& t) const override { return t.binormal; }
+    };
 
     // Rewrites `indices` in place (same length and order), grows `vertices`
     // by the copies it splits off and fills `mapping` with the input vertex

@@ -140,10 +140,19 @@ bool CD3DApplication::CanRender()
 {
     if (m_bWallpaperMode)
     {
-        // Nobody sees the wallpaper while the monitor is off or a screensaver runs.
+        // Nobody sees the wallpaper while the monitor is off or a screensaver
+        // runs. Without power-setting notifications the monitor device is
+        // asked; a device that can't answer counts as on.
+        const PowerSystemCalls& sys = GetPowerSystemCalls();
+        if (!m_bMonitorOn)
+            return false;
+        BOOL monitorOn = TRUE;
+        if (!m_hPowerNotify && m_hMonitorDevice != INVALID_HANDLE_VALUE &&
+            sys.GetDevicePowerState(m_hMonitorDevice, &monitorOn) && !monitorOn)
+            return false;
         BOOL saverRunning = FALSE;
-        SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &saverRunning, 0);
-        if (!m_bMonitorOn || saverRunning)
+        sys.SystemParametersInfo(SPI_GETSCREENSAVERRUNNING, 0, &saverRunning, 0);
+        if (saverRunning)
             return false;
     }
     static bool s_bStarted = false;

@@ -52,6 +52,7 @@ const PowerSystemCalls kPlatformCalls = {
     [](DWORD ms) { Sleep(ms); },
     PlatformId,
     ReadUsePassword,
+    [](HANDLE device, BOOL* on) { return GetDevicePowerState(device, on); },
 };
 const PowerSystemCalls* g_pCalls = &kPlatformCalls;
 

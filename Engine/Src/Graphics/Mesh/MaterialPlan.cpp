@@ -51,6 +51,14 @@ uint8_t CubeByte(float c)
 
 const char* MapKindName(int kind) { return kind >= 0 && kind < MAPKIND_COUNT ? kKindNames[kind] : "Undefined"; }
 
+int TexCoordVariableKind(const std::string& name, uint32_t presentMask)
+{
+    for (int k = 0; k < MAPKIND_COUNT; ++k)
+        if ((presentMask & (1u << k)) && name == std::string(MapKindName(k)) + "TexCoordIndex")
+            return k;
+    return -1;
+}
+
 int SlotForArchiveKind(uint16_t archiveKind)
 {
     switch (archiveKind)

@@ -1,8 +1,12 @@
 #include "ObjectModifiers.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "Log.h"
+#include "MathUtils.h"
 #include "Object.h"
 
 void CRotationModifier::Apply(Object* object)
@@ -165,4 +169,111 @@ void CSkeleton::Skin(const SkinVertex& in, bool skinNormals, SkinVertex* out) co
     out->normal = n * scale;
     out->tangent = t * scale;
     out->binormal = b * scale;
+}
+
+std::vector<RestVertex> MakeRestVertices(const std::vector<D3DXVECTOR3>& positions, int power)
+{
+    std::vector<RestVertex> rest(positions.size());
+    float largest = 0;
+    for (size_t i = 0; i < positions.size(); ++i)
+    {
+        rest[i].position = positions[i];
+        rest[i].distance = D3DXVec3Length(&positions[i]);
+        largest = std::max(largest, rest[i].distance);
+    }
+    if (largest > 0)
+        for (RestVertex& r : rest)
+            r.weight = std::pow(r.distance / largest, float(power));
+    return rest;
+}
+
+void CVertexWave::SetUp(const std::vector<std::vector<D3DXVECTOR3>>& meshes)
+{
+    m_bSetUp = true;
+    m_Rest.clear();
+    for (const std::vector<D3DXVECTOR3>& positions : meshes)
+        m_Rest.push_back(MakeRestVertices(positions, 2));
+}
+
+float CVertexWave::GetFade(float distance) const
+{
+    if (!m_bDistanceFade || distance < m_FadeStart)
+        return 1;
+    if (distance >= m_FadeEnd)
+        return -1;
+    return (m_FadeEnd - distance) / (m_FadeEnd - m_FadeStart);
+}
+
+void CVertexWave::Wave(const std::vector<RestVertex>& rest, float time, float fade,
+                              std::vector<D3DXVECTOR3>* out) const
+{
+    out->resize(rest.size());
+    const double m = double(m_TimeOffset) + double(m_TimeScale) * double(time);
+    for (size_t i = 0; i < rest.size(); ++i)
+    {
+        const D3DXVECTOR3& p = rest[i].position;
+        const D3DXVECTOR3 q = p * m_Frequency;
+        const float share = fade * (m_bUseWeights ? rest[i].weight : 1.0f);
+        (*out)[i] = D3DXVECTOR3(p.x + share * float(PerlinNoise3(q.y, q.z, m)) * m_Amplitude.x,
+                                p.y + share * float(PerlinNoise3(q.x, q.z, m)) * m_Amplitude.y,
+                                p.z + share * float(PerlinNoise3(q.x, q.y, m)) * m_Amplitude.z);
+    }
+}
+
+CVertexJitter::CVertexJitter()
+    : m_Random([] { return float(std::rand()) / float(RAND_MAX); })
+{
+}
+
+void CVertexJitter::SetUp(const std::vector<std::vector<D3DXVECTOR3>>& meshes, uint32_t nowMs)
+{
+    m_bSetUp = true;
+    m_Rest.clear();
+    m_State.clear();
+    JitterAxis start;
+    start.lastMs = nowMs;
+    for (const std::vector<D3DXVECTOR3>& positions : meshes)
+    {
+        m_Rest.push_back(MakeRestVertices(positions, 1));
+        m_State.emplace_back(positions.size(), std::array<JitterAxis, 3>{start, start, start});
+    }
+}
+
+void CVertexJitter::StepAxis(JitterAxis& a, int axis, float weight, uint32_t nowMs)
+{
+    // A clock set back moves nothing rather than everything.
+    const uint32_t elapsed = nowMs >= a.lastMs ? nowMs - a.lastMs : 0;
+    a.lastMs = nowMs;
+    const bool up = a.target >= 0;
+    a.offset += (up ? 1.0f : -1.0f) * float(elapsed) * a.speed;
+    if (up ? a.offset < a.target : a.offset > a.target)
+        return;
+    // Arrived: head for the other side.
+    a.offset = a.target;
+    const float r = m_Random(), rs = m_Random();
+    const float reach = (r * (m_MaxAmplitude[axis] - m_MinAmplitude[axis]) + m_MinAmplitude[axis]) * weight;
+    a.target = up ? -reach : reach;
+    a.speed = (rs * (m_MaxSpeed[axis] - m_MinSpeed[axis]) + m_MinSpeed[axis]) * weight;
+}
+
+void CVertexJitter::Step(uint32_t nowMs)
+{
+    for (size_t m = 0; m < m_State.size(); ++m)
+        for (size_t v = 0; v < m_State[m].size(); ++v)
+            for (int axis = 0; axis < 3; ++axis)
+                if (m_AxisEnabled[axis])
+                    StepAxis(m_State[m][v][axis], axis, m_Rest[m][v].weight, nowMs);
+}
+
+void CVertexJitter::GetPositions(size_t mesh, std::vector<D3DXVECTOR3>* out) const
+{
+    out->clear();
+    if (mesh >= m_Rest.size())
+        return;
+    out->resize(m_Rest[mesh].size());
+    for (size_t v = 0; v < m_Rest[mesh].size(); ++v)
+    {
+        const std::array<JitterAxis, 3>& s = m_State[mesh][v];
+        (*out)[v] = m_Rest[mesh][v].position + D3DXVECTOR3(s[0].offset, s[1].offset, s[2].offset);
+    }
 }

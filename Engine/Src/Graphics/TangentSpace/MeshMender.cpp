@@ -43,18 +43,6 @@ const D3DXVECTOR3& TriangleVector(const MeshMenderTriangle& t, int kind)
 {
     return kind == 0 ? t.normal : kind == 1 ? t.tangent : t.binormal;
 }
-
-class KindChecker : public MeshMender::CanSmoothChecker
-{
-public:
-    explicit KindChecker(int kind) : m_Kind(kind) {}
-
-protected:
-    const D3DXVECTOR3& Vector(const MeshMenderTriangle& t) const override { return TriangleVector(t, m_Kind); }
-
-private:
-    int m_Kind;
-};
 } // namespace
 
 bool MenderSourceOffsets(uint32_t fvf, uint32_t set, uint32_t* normalOffset, uint32_t* texOffset)
@@ -262,7 +250,12 @@ bool MeshMender::SharesEdge(const MeshMenderTriangle& a, const MeshMenderTriangl
 void MeshMender::GrowGroup(uint32_t start, Kind kind, const std::vector<uint32_t>& triangles,
                            std::vector<std::vector<uint32_t>>& groups)
 {
-    const KindChecker checker(kind);
+    static const CanSmoothNormalsChecker s_Normals;
+    static const CanSmoothTangentsChecker s_Tangents;
+    static const CanSmoothBinormalsChecker s_Binormals;
+    const CanSmoothChecker& checker =
+        kind == KIND_NORMAL ? static_cast<const CanSmoothChecker&>(s_Normals)
+                            : kind == KIND_TANGENT ? static_cast<const CanSmoothChecker&>(s_Tangents) : s_Binormals;
     const float threshold =
         kind == KIND_NORMAL ? m_NormalThreshold : kind == KIND_TANGENT ? m_TangentThreshold : m_BinormalThreshold;
 

@@ -96,6 +96,9 @@ void CControlledCamera::DestroyInstance()
     if (g_TimerId)
         KillTimer(nullptr, g_TimerId);
     g_TimerId = 0;
+    // Nothing may draw with the camera once it is gone.
+    if (g_CurrentCamera == g_pControlledCamera)
+        g_CurrentCamera = nullptr;
     delete g_pControlledCamera;
     g_pControlledCamera = nullptr;
 }

@@ -1,6 +1,7 @@
 #include "MeshMaterial.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "Camera.h"
@@ -13,6 +14,7 @@
 
 bool g_LightMapsEnabled = true;
 bool g_ValidateEnvironmentTechniques = false;
+bool g_CompiledMetaEffectsDump = false;
 IDirect3DCubeTexture8* g_NormalizationCubeMap = nullptr;
 bool g_NormalizationCubeMapFailed = false;
 
@@ -631,6 +633,32 @@ void MeshMaterial::ResetLuaVariables()
     m_State.m_bChanged = false;
 }
 
+int MaterialEffectState::ResolveTexCoordVariable(const std::string& name)
+{
+    const int kind = TexCoordVariableKind(name, GetKindMask());
+    if (kind >= 0)
+        m_TexCoordIndices[kind] = int32_t(m_Kinds[kind].map->GetTexCoordIndex());
+    return kind;
+}
+
+namespace
+{
+void DumpCompiledMetaEffect(const std::string& effectName, const std::string& text)
+{
+    const char* const folder = "CompiledMetaEffects";
+    CreateDirectoryA(folder, nullptr); // there already, or made now
+    const std::string path = std::string(folder) + "\\" + effectName + ".xml";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+    {
+        g_Log.Printf("Error: can't write %s\n", path.c_str());
+        return;
+    }
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+}
+} // namespace
+
 void MeshMaterial::CompileMetaEffect()
 {
     Effect& effect = m_State.m_Effect;
@@ -662,15 +690,10 @@ void MeshMaterial::CompileMetaEffect()
                 MaterialVariable& variable = m_Variables[n];
                 variable.requested = true;
                 m_LuaVariables[n] = -2;
-                bool texCoord = false;
-                for (int k = 0; k < MAPKIND_COUNT && !texCoord; ++k)
-                    if (m_State.m_Kinds[k].present && n == std::string(MapKindName(k)) + "TexCoordIndex")
-                    {
-                        m_State.m_TexCoordIndices[k] = int32_t(m_State.m_Kinds[k].map->GetTexCoordIndex());
-                        m_LuaVariables[n] = k;
-                        texCoord = true;
-                    }
-                if (!texCoord && variable.bound)
+                const int kind = m_State.ResolveTexCoordVariable(n);
+                if (kind >= 0)
+                    m_LuaVariables[n] = kind;
+                else if (variable.bound)
                 {
                     m_LuaVariables[n] = -1;
                     if (variable.bound->GetKind() == EffectVariable::kUnset)
@@ -679,6 +702,8 @@ void MeshMaterial::CompileMetaEffect()
             }
         }
     }
+    if (g_CompiledMetaEffectsDump)
+        DumpCompiledMetaEffect(effect.GetName(), text.GetOutputText());
     if (!effect.IsMetaCompiled())
     {
         effect.CompileMeta();

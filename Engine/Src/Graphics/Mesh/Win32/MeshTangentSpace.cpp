@@ -118,13 +118,9 @@ ComRef<IDirect3DVertexBuffer8> Mesh::CreateTangentStream(const std::vector<float
     return stream;
 }
 
-bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
+bool Mesh::FillMenderVertices(bool smoothed, std::vector<MeshMenderVertex>* vertices) const
 {
-    if (smoothed && m_SmoothedVertices.empty())
-        BuildSmoothNormals();
     const std::vector<uint8_t>& source = smoothed && !m_SmoothedVertices.empty() ? m_SmoothedVertices : m_Vertices;
-    const int slot = smoothed ? 1 : 0;
-
     // The generator reads a normal and the bump map's coordinates: a format
     // without them cannot be mended.
     uint32_t set = 0;
@@ -134,24 +130,83 @@ bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
     uint32_t normalOffset = 0, texOffset = 0;
     if (!MenderSourceOffsets(m_FVF, set, &normalOffset, &texOffset) || texOffset + 8 > m_Stride ||
         source.size() < size_t(m_VertexCount) * m_Stride)
-    {
-        g_Log.Printf("Error: mesh %u of object %s has no normals or texture coordinates for tangents\n", m_MeshIndex,
-                     m_pOwner ? m_pOwner->GetName().c_str() : "");
-        m_bTangentFailed = true;
         return false;
-    }
-
-    std::vector<MeshMenderVertex> vertices(m_VertexCount);
+    vertices->assign(m_VertexCount, MeshMenderVertex());
     for (uint32_t i = 0; i < m_VertexCount; ++i)
     {
         const uint8_t* v = &source[size_t(i) * m_Stride];
-        MeshMenderVertex& out = vertices[i];
+        MeshMenderVertex& out = (*vertices)[i];
         std::memcpy(&out.pos, v, 12);
         std::memcpy(&out.normal, v + normalOffset, 12);
         if (D3DXVec3Length(&out.normal) <= 1.1920929e-7f)
             out.normal = D3DXVECTOR3(0, 0, 1);
         std::memcpy(&out.s, v + texOffset, 4);
         std::memcpy(&out.t, v + texOffset + 4, 4);
+    }
+    return true;
+}
+
+std::vector<uint8_t> Mesh::RemapVertices(const std::vector<uint8_t>& source) const
+{
+    std::vector<uint8_t> remapped(m_Mapping.size() * m_Stride);
+    for (size_t i = 0; i < m_Mapping.size(); ++i)
+        std::memcpy(&remapped[i * m_Stride], &source[size_t(m_Mapping[i]) * m_Stride], m_Stride);
+    return remapped;
+}
+
+ComRef<IDirect3DVertexBuffer8> Mesh::CreateMendedVertexBuffer(const std::vector<uint8_t>& vertices)
+{
+    const DWORD usage = D3DUSAGE_WRITEONLY | (m_BlendWeights.empty() ? 0 : D3DUSAGE_DYNAMIC);
+    ComRef<IDirect3DVertexBuffer8> vb;
+    HRESULT hr =
+        RenderStateManager::Instance().CreateVertexBuffer(UINT(vertices.size()), usage, m_FVF, D3DPOOL_DEFAULT, vb.Put());
+    BYTE* p = nullptr;
+    if (SUCCEEDED(hr))
+        hr = vb->Lock(0, UINT(vertices.size()), &p, 0);
+    if (FAILED(hr))
+    {
+        LogFailure(440, hr);
+        return {};
+    }
+    std::memcpy(p, vertices.data(), vertices.size());
+    vb->Unlock();
+    return vb;
+}
+
+ComRef<IDirect3DIndexBuffer8> Mesh::CreateMendedIndexBuffer()
+{
+    ComRef<IDirect3DIndexBuffer8> ib;
+    const UINT bytes = UINT(m_MendedIndices.size() * 2);
+    BYTE* p = nullptr;
+    HRESULT hr =
+        RenderStateManager::Instance().CreateIndexBuffer(bytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_DEFAULT, ib.Put());
+    if (SUCCEEDED(hr))
+        hr = ib->Lock(0, bytes, &p, 0);
+    if (FAILED(hr))
+    {
+        LogFailure(470, hr);
+        return {};
+    }
+    uint16_t* indices = reinterpret_cast<uint16_t*>(p);
+    for (size_t i = 0; i < m_MendedIndices.size(); ++i)
+        indices[i] = uint16_t(m_MendedIndices[i]);
+    ib->Unlock();
+    return ib;
+}
+
+bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
+{
+    if (smoothed && m_SmoothedVertices.empty())
+        BuildSmoothNormals();
+    const int slot = smoothed ? 1 : 0;
+
+    std::vector<MeshMenderVertex> vertices;
+    if (!FillMenderVertices(smoothed, &vertices))
+    {
+        g_Log.Printf("Error: mesh %u of object %s has no normals or texture coordinates for tangents\n", m_MeshIndex,
+                     m_pOwner ? m_pOwner->GetName().c_str() : "");
+        m_bTangentFailed = true;
+        return false;
     }
 
     if (!fromCache)
@@ -165,8 +220,9 @@ bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
             return false;
         }
     }
-    // 16-bit indices reach 65535 vertices at most; a larger mend would wrap
-    // them, so the mesh stays as it was.
+    // 16-bit indices reach 65535 vertices at most; a larger mend (or a cache
+    // that does not fit this mesh) would wrap them, so the mesh stays as it
+    // was.
     const size_t count = m_Mapping.size();
     if (!MendFitsIndex16(m_Mapping, m_MendedIndices, m_VertexCount))
     {
@@ -179,16 +235,9 @@ bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
     }
 
     // Remapped processor copies first; the device buffers are made from them.
-    std::vector<uint8_t> remapped(count * m_Stride), remappedSmooth;
-    for (size_t i = 0; i < count; ++i)
-        std::memcpy(&remapped[i * m_Stride], &m_Vertices[size_t(m_Mapping[i]) * m_Stride], m_Stride);
+    std::vector<uint8_t> remapped = RemapVertices(m_Vertices), remappedSmooth;
     if (!m_SmoothedVertices.empty())
-    {
-        remappedSmooth.resize(count * m_Stride);
-        for (size_t i = 0; i < count; ++i)
-            std::memcpy(&remappedSmooth[i * m_Stride], &m_SmoothedVertices[size_t(m_Mapping[i]) * m_Stride],
-                        m_Stride);
-    }
+        remappedSmooth = RemapVertices(m_SmoothedVertices);
     const std::vector<uint8_t>& upload = smoothed && !remappedSmooth.empty() ? remappedSmooth : remapped;
 
     std::vector<float> frames;
@@ -204,39 +253,13 @@ bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
         }
     }
 
-    RenderStateManager& cache = RenderStateManager::Instance();
-    const bool dynamic = !m_BlendWeights.empty();
-    ComRef<IDirect3DVertexBuffer8> vb;
-    HRESULT hr = cache.CreateVertexBuffer(UINT(upload.size()), D3DUSAGE_WRITEONLY | (dynamic ? D3DUSAGE_DYNAMIC : 0),
-                                          m_FVF, D3DPOOL_DEFAULT, vb.Put());
-    BYTE* p = nullptr;
-    if (SUCCEEDED(hr))
-        hr = vb->Lock(0, UINT(upload.size()), &p, 0);
-    if (FAILED(hr))
+    ComRef<IDirect3DVertexBuffer8> vb = CreateMendedVertexBuffer(upload);
+    ComRef<IDirect3DIndexBuffer8> ib = vb ? CreateMendedIndexBuffer() : ComRef<IDirect3DIndexBuffer8>();
+    if (!ib)
     {
-        LogFailure(440, hr);
         m_bTangentFailed = true;
         return false;
     }
-    std::memcpy(p, upload.data(), upload.size());
-    vb->Unlock();
-
-    ComRef<IDirect3DIndexBuffer8> ib;
-    const UINT indexBytes = UINT(m_MendedIndices.size() * 2);
-    hr = cache.CreateIndexBuffer(indexBytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_DEFAULT, ib.Put());
-    if (SUCCEEDED(hr))
-        hr = ib->Lock(0, indexBytes, &p, 0);
-    if (FAILED(hr))
-    {
-        LogFailure(470, hr);
-        m_bTangentFailed = true;
-        return false;
-    }
-    uint16_t* indices = reinterpret_cast<uint16_t*>(p);
-    for (size_t i = 0; i < m_MendedIndices.size(); ++i)
-        indices[i] = uint16_t(m_MendedIndices[i]);
-    ib->Unlock();
-
     ComRef<IDirect3DVertexBuffer8> stream = CreateTangentStream(frames);
     if (!stream)
     {
@@ -251,7 +274,7 @@ bool Mesh::BuildTangentSpace(bool smoothed, bool fromCache)
     m_OwnVertexBuffer = std::move(vb);
     m_OwnIndexBuffer = std::move(ib);
     m_bOwnsVertexBuffer = m_bOwnsIndexBuffer = true;
-    if (dynamic)
+    if (!m_BlendWeights.empty())
     {
         std::vector<uint8_t> weights(count * 16);
         for (size_t i = 0; i < count; ++i)
@@ -284,31 +307,66 @@ void Mesh::ReleaseTangentStreams()
 
 namespace
 {
-// The whole of a storage file; false when there is none.
-bool ReadStorageFile(Storage::CMainStorage& storage, const std::string& name, std::vector<uint8_t>& bytes)
+// The whole of a cache file: from the working folder, where caches are
+// written, else from the main storage; false when neither has it.
+bool ReadCacheFile(const std::string& name, std::vector<uint8_t>& bytes)
 {
-    Storage::IStorageFile* file = storage.Open(name);
+    if (FILE* f = std::fopen(name.c_str(), "rb"))
+    {
+        bytes.clear();
+        uint8_t chunk[4096];
+        size_t n;
+        while ((n = std::fread(chunk, 1, sizeof(chunk), f)) > 0)
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        std::fclose(f);
+        return true;
+    }
+    Storage::CMainStorage* storage = Storage::GetMainStorage();
+    Storage::IStorageFile* file = storage ? storage->Open(name) : nullptr;
     if (!file)
         return false;
     bytes.resize(file->GetSize());
     if (!bytes.empty())
         file->Read(bytes.data(), uint32_t(bytes.size()));
-    storage.Close(file);
+    storage->Close(file);
     return true;
 }
 } // namespace
 
+bool Mesh::ReadMendFile(const std::string& name)
+{
+    std::vector<uint8_t> bytes;
+    return ReadCacheFile(name, bytes) && ReadTangentMend(bytes.data(), bytes.size(), m_Mapping, m_MendedIndices);
+}
+
+bool Mesh::WriteMendFile(const std::string& name) const
+{
+    FILE* f = std::fopen(name.c_str(), "wb");
+    if (!f)
+        return false;
+    const std::vector<uint8_t> bytes = WriteTangentMend(m_Mapping, m_MendedIndices);
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && written;
+}
+
 bool Mesh::LoadTangentCache(bool smoothed)
 {
-    Storage::CMainStorage* storage = Storage::GetMainStorage();
-    std::vector<uint8_t> mend, tbn;
-    if (!storage || !ReadStorageFile(*storage, CacheName(m_pOwner, m_MeshIndex, smoothed ? "mends" : "mend"), mend))
+    std::vector<uint8_t> tbn;
+    if (!ReadMendFile(CacheName(m_pOwner, m_MeshIndex, smoothed ? "mends" : "mend")))
         return false;
-    if (!ReadTangentMend(mend.data(), mend.size(), m_Mapping, m_MendedIndices))
+    if (!ReadCacheFile(CacheName(m_pOwner, m_MeshIndex, smoothed ? "tbns" : "tbn"), tbn))
         return false;
-    if (!ReadStorageFile(*storage, CacheName(m_pOwner, m_MeshIndex, smoothed ? "tbns" : "tbn"), tbn))
+    // A cache left by another mesh of the same name does not fit this one:
+    // it is mended afresh instead.
+    if (!MendFitsIndex16(m_Mapping, m_MendedIndices, m_VertexCount) ||
+        !ReadTangentFrames(tbn.data(), tbn.size(), m_Mapping.size(), m_TangentData[smoothed ? 1 : 0]))
+    {
+        m_Mapping.clear();
+        m_MendedIndices.clear();
+        m_TangentData[smoothed ? 1 : 0].clear();
         return false;
-    return ReadTangentFrames(tbn.data(), tbn.size(), m_Mapping.size(), m_TangentData[smoothed ? 1 : 0]);
+    }
+    return true;
 }
 
 void Mesh::SaveTangentCache(bool smoothed)
@@ -316,12 +374,7 @@ void Mesh::SaveTangentCache(bool smoothed)
     const std::vector<float>& frames = m_TangentData[smoothed ? 1 : 0];
     if (m_Mapping.empty() || m_MendedIndices.empty() || !m_TangentStream[smoothed ? 1 : 0])
         return;
-    if (FILE* f = std::fopen(CacheName(m_pOwner, m_MeshIndex, smoothed ? "mends" : "mend").c_str(), "wb"))
-    {
-        const std::vector<uint8_t> bytes = WriteTangentMend(m_Mapping, m_MendedIndices);
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
+    WriteMendFile(CacheName(m_pOwner, m_MeshIndex, smoothed ? "mends" : "mend"));
     if (FILE* f = std::fopen(CacheName(m_pOwner, m_MeshIndex, smoothed ? "tbns" : "tbn").c_str(), "wb"))
     {
         std::fwrite(frames.data(), 4, frames.size(), f);

@@ -4,6 +4,7 @@
 #include <boost/regex.hpp>
 
 #include "Camera.h"
+#include "ControlledCamera.h"
 #include "FileStorage.h"
 #include "GeomObject.h"
 #include "Light.h"
@@ -324,6 +325,12 @@ void Scene::AddExcludedStaticObject(const std::string& name)
 {
     m_pOctree->AddExcludedStaticObject(name);
 }
+
+void Scene::EnableOcclusion() { m_pOcclusion->Enable(); }
+
+void Scene::DisableOcclusion() { m_pOcclusion->Disable(); }
+
+void Scene::UseControlledCamera() { m_pActiveCamera = CControlledCamera::GetInstance(m_pActiveCamera); }
 
 void Scene::BuildOctree()
 {

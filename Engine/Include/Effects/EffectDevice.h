@@ -39,6 +39,10 @@ public:
     virtual uint32_t GetMaxSimultaneousTextures() = 0;
     virtual HRESULT ValidateDevice() = 0;
 
+    // Counts the devices that shaders have been made for: shaders made
+    // under one count mean nothing under another.
+    virtual uint32_t GetDeviceGeneration() { return 0; }
+
 protected:
     ~IEffectDevice() = default;
 };

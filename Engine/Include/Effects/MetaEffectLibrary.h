@@ -34,8 +34,13 @@ public:
     CLuaEnvironment& GetEnvironment() { return m_Environment; }
 
 private:
+    // Loads the effects, again when the device that owns their shaders has
+    // changed since they were loaded (a later application object's device).
+    void LoadForCurrentDevice();
+
     std::vector<boost::shared_ptr<Effect>> m_Effects;
     bool m_bLoaded = false;
+    uint32_t m_DeviceGeneration = 0;
     Storage::IStorage* m_pStorage;
     CLuaEnvironment m_Environment;
 };

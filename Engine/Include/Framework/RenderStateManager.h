@@ -26,6 +26,9 @@ public:
 
     void SetDevice(IDirect3DDevice8* pDevice);
     IDirect3DDevice8* GetDevice() const { return m_pDevice; }
+    // Grows by one with every device set: what was made for an earlier
+    // device (shaders, textures) is known by an older count.
+    DWORD GetDeviceGeneration() const { return m_DeviceGeneration; }
 
     void SetRenderState(D3DRENDERSTATETYPE state, DWORD value);
     DWORD GetRenderState(D3DRENDERSTATETYPE state) const;
@@ -82,6 +85,7 @@ private:
     bool CheckLight(DWORD index) const;
 
     IDirect3DDevice8* m_pDevice = nullptr;
+    DWORD m_DeviceGeneration = 0;
 
     DWORD m_StageValues[kStageStates];
     unsigned char m_StageChanged[kLevels][kStageStates];

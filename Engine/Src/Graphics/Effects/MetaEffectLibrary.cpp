@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "EffectDevice.h"
 #include "EffectXmlLoader.h"
 #include "Log.h"
 #include "Storage.h"
@@ -79,13 +80,25 @@ void MetaEffectLibrary::LoadAll()
     }
 }
 
+void MetaEffectLibrary::LoadForCurrentDevice()
+{
+    IEffectDevice* device = GetEffectDevice();
+    const uint32_t generation = device ? device->GetDeviceGeneration() : 0;
+    if (m_bLoaded && generation == m_DeviceGeneration)
+        return;
+    if (m_bLoaded)
+    {
+        g_Log.Printf("The effects are loaded again for a new device\n");
+        m_Effects.clear();
+    }
+    m_DeviceGeneration = generation;
+    LoadAll();
+    m_bLoaded = true;
+}
+
 Effect* MetaEffectLibrary::Find(const std::string& namePattern, const std::vector<std::string>& kinds)
 {
-    if (!m_bLoaded)
-    {
-        LoadAll();
-        m_bLoaded = true;
-    }
+    LoadForCurrentDevice();
     boost::regex expression;
     try
     {

@@ -53,6 +53,8 @@ RenderStateManager::RenderStateManager()
 void RenderStateManager::SetDevice(IDirect3DDevice8* pDevice)
 {
     m_pDevice = pDevice;
+    if (pDevice)
+        ++m_DeviceGeneration;
 
     DWORD* rs = m_StateValues;
     for (int s : {D3DRS_LINEPATTERN, D3DRS_ALPHATESTENABLE, D3DRS_ALPHAREF, D3DRS_DITHERENABLE,

@@ -50,6 +50,7 @@ public:
         if (IDirect3DDevice8* d = Device())
             d->SetPixelShader(handle);
     }
+    uint32_t GetDeviceGeneration() override { return RenderStateManager::Instance().GetDeviceGeneration(); }
     bool AssembleShader(const std::string& code, std::vector<uint32_t>& tokens, std::string& error) override
     {
         return AssembleEffectShader(code, tokens, error);

@@ -271,14 +271,14 @@ TEST_F(ScreensaverAppTest, LoadingScreenRedrawsOnWholePercentages)
         // One application per process, as in the program: a fresh count each case.
         TestSaver& app = *m_pApp;
         CountingDevice device;
-        app.m_pd3dDevice = &device;
+        app.m_pd3dDevice = ComRef<IDirect3DDevice8>::Share(&device);
         app.m_d3dsdBackBuffer.Width = 640;
         app.m_d3dsdBackBuffer.Height = 480;
         app.StartLoading(c.expected);
         for (unsigned i = 0; i < c.steps; ++i)
             app.ShowLoadingProgress(1);
         EXPECT_EQ(c.presents, device.m_Presents) << c.expected << " " << c.steps;
-        app.m_pd3dDevice = nullptr;
+        app.m_pd3dDevice.Reset();
     }
 }
 

@@ -82,15 +82,13 @@ class FrameworkTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_App.m_pD3D = &m_Fake;
+        m_App.m_pD3D.Attach(&m_Fake); // the fake counts no references
         m_LogStart = g_Log.GetText().size();
     }
     void TearDown() override
     {
-        if (m_App.m_pd3dDevice)
-            m_App.m_pd3dDevice->Release();
-        m_App.m_pd3dDevice = nullptr;
-        m_App.m_pD3D = nullptr;
+        m_App.m_pd3dDevice.Reset();
+        m_App.m_pD3D.Reset();
         if (m_hWnd)
             DestroyWindow(m_hWnd);
     }
@@ -393,7 +391,7 @@ TEST(BenchmarkTest, LengthClosesTheLoopAndTheFirstFrameIsNotPresented)
     {
         TestApp app;
         options.m_bBenchmark = false;
-        app.m_pD3D = &fake;
+        app.m_pD3D.Attach(&fake);
         // The close reaches the framework through its own window procedure.
         WNDCLASSA wc = {};
         wc.lpfnWndProc = CD3DApplication::WndProc;
@@ -426,7 +424,7 @@ TEST(BenchmarkTest, LengthClosesTheLoopAndTheFirstFrameIsNotPresented)
         EXPECT_EQ(app.m_pd3dDevice, nullptr); // released by the close
         // The fixed step of benchmark runs, from the first frame on.
         EXPECT_NEAR(GetGlobalTimer()->GetTime(), 0.20f, 1e-5);
-        app.m_pD3D = nullptr;
+        app.m_pD3D.Reset();
         DeleteFileA(path);
     }
     fake.real->Release();

@@ -218,7 +218,7 @@ TEST_F(DesktopSettingsTest, TheWallpaperModeIsUndoneOnRestore)
     ASSERT_GT(desktop.GetBackgroundPath().size(), std::string("Background.bmp").size());
     EXPECT_EQ(desktop.GetBackgroundPath().substr(desktop.GetBackgroundPath().size() - 15), "\\Background.bmp");
 
-    desktop.AdoptRenderer(new RecordingRenderer(4, 4));
+    desktop.AdoptRenderer(std::make_unique<RecordingRenderer>(4, 4));
     EXPECT_EQ(desktop.SaveWallpaperState(), S_OK);
     EXPECT_EQ(desktop.SetBackgroundWallpaper(), S_OK);
     EXPECT_EQ(desktop.ApplyColorKey(), S_OK);
@@ -238,7 +238,7 @@ TEST_F(DesktopSettingsTest, TheWallpaperModeIsUndoneOnRestore)
 TEST_F(DesktopSettingsTest, AWallpaperSomebodyElseSetIsKept)
 {
     RenderToDesktop desktop;
-    desktop.AdoptRenderer(new RecordingRenderer(4, 4));
+    desktop.AdoptRenderer(std::make_unique<RecordingRenderer>(4, 4));
     desktop.SaveWallpaperState();
     desktop.SetBackgroundWallpaper();
     desktop.ApplyColorKey();
@@ -285,14 +285,15 @@ protected:
     {
         ASSERT_NE(m_Device.Get(), nullptr);
         RenderStateManager::Instance().SetDevice(m_Device.Get());
-        m_App.m_pd3dDevice = m_Device.Get();
+        m_App.m_pd3dDevice = ComRef<IDirect3DDevice8>::Share(m_Device.Get());
         m_App.m_bWallpaperMode = true;
         m_App.m_d3dsdBackBuffer.Width = kW;
         m_App.m_d3dsdBackBuffer.Height = kH;
         ASSERT_EQ(m_App.CreateWallpaperTextures(), S_OK);
-        m_App.m_pRenderToDesktop = new RenderToDesktop;
-        m_pRenderer = new RecordingRenderer(kW, kH);
-        m_App.m_pRenderToDesktop->AdoptRenderer(m_pRenderer);
+        m_App.m_pRenderToDesktop = std::make_unique<RenderToDesktop>();
+        auto renderer = std::make_unique<RecordingRenderer>(kW, kH);
+        m_pRenderer = renderer.get();
+        m_App.m_pRenderToDesktop->AdoptRenderer(std::move(renderer));
         IDirect3DSurface8* level = nullptr;
         m_App.m_pWallpaperTexture->GetSurfaceLevel(0, &level);
         m_Device.Get()->GetRenderTarget(&m_pBackBuffer);
@@ -303,12 +304,12 @@ protected:
     {
         m_Device.Get()->SetRenderTarget(m_pBackBuffer, nullptr);
         m_pBackBuffer->Release();
-        for (IDirect3DTexture8* t : {m_App.m_pWallpaperTexture, m_App.m_pWallpaperLockable, m_App.m_pOverlayTexture})
-            if (t)
-                t->Release();
+        for (ComRef<IDirect3DTexture8>* t :
+             {&m_App.m_pWallpaperTexture, &m_App.m_pWallpaperLockable, &m_App.m_pOverlayTexture})
+            t->Reset();
         if (m_App.m_dwOverlayShader)
             m_Device.Get()->DeletePixelShader(m_App.m_dwOverlayShader);
-        m_App.m_pd3dDevice = nullptr;
+        m_App.m_pd3dDevice.Reset();
         RenderStateManager::Instance().SetDevice(nullptr);
     }
     void DrawScene()

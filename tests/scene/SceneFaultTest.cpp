@@ -221,3 +221,20 @@ TEST(SceneFaults, WithLightMapsOffTheGroundDrawsWithItsDiffuseMapAlone)
     delete scene;
     EXPECT_EQ(fixture.m_StartRefs, fixture.RefsAfterRelease());
 }
+
+TEST(SceneFaults, TextureFormatChecksKeepNoReferenceOnTheDirect3DObject)
+{
+    SceneDeviceFixture fixture(16);
+    IDirect3DDevice8* device = fixture.m_Device.Get();
+    ASSERT_NE(nullptr, device);
+    IDirect3D8* d3d = nullptr;
+    ASSERT_EQ(S_OK, device->GetDirect3D(&d3d));
+    const ULONG before = d3d->Release();
+    // A refresh forgets the Direct3D object it looked at; it holds no
+    // reference to give back.
+    for (bool refresh : {true, false, true, true})
+        EXPECT_TRUE(CheckTextureFormat(device, D3DFMT_A8R8G8B8, refresh)) << refresh;
+    d3d->AddRef();
+    EXPECT_EQ(before, d3d->Release());
+    EXPECT_EQ(fixture.m_StartRefs, fixture.RefsAfterRelease());
+}

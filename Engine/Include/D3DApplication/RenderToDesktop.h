@@ -7,6 +7,9 @@
 #include <windows.h>
 #include <ddraw.h>
 
+#include "ComRef.h"
+
+#include <memory>
 #include <string>
 
 // The key colour: the same value as a COLORREF and as an X8R8G8B8 pixel.
@@ -114,10 +117,10 @@ private:
     DDrawOverlayCaps m_Caps = {};
     DDrawPixelFormatInfo m_PrimaryFormat = {};
     HMODULE m_hDDraw = nullptr;
-    IDirectDraw7* m_pDD = nullptr;
-    IDirectDrawSurface7* m_pPrimary = nullptr;
-    IDirectDrawSurface7* m_pOverlay = nullptr;
-    IDirectDrawSurface7* m_pBackBuffer = nullptr;
+    ComRef<IDirectDraw7> m_pDD;
+    ComRef<IDirectDrawSurface7> m_pPrimary;
+    ComRef<IDirectDrawSurface7> m_pOverlay;
+    ComRef<IDirectDrawSurface7> m_pBackBuffer;
     float m_Stretch = 1.0f;
     COLORREF m_Key = 0;
     int m_OverlayWidth = 0;
@@ -152,7 +155,7 @@ public:
 
     HRESULT InitOverlayRenderer(int width, int height);
     // Takes a renderer that is already initialised (tests, other renderers).
-    void AdoptRenderer(DesktopRenderer* renderer);
+    void AdoptRenderer(std::unique_ptr<DesktopRenderer> renderer);
     HRESULT SaveWallpaperState();
     HRESULT ApplyColorKey();
     HRESULT DrawFrame(const BYTE* pixels, int pitch);
@@ -173,9 +176,9 @@ public:
 
 private:
     bool m_bReady = false;
-    DesktopRenderer* m_pActive = nullptr;
-    DesktopRenderer* m_pOverlay = nullptr;
-    DesktopRenderer* m_pGdi = nullptr;
+    DesktopRenderer* m_pActive = nullptr; // one of the two below
+    std::unique_ptr<DesktopRenderer> m_pOverlay;
+    std::unique_ptr<DesktopRenderer> m_pGdi;
     bool m_bStateSaved = false;
     COLORREF m_SavedColor = 0;
     std::string m_SavedWallpaper;

@@ -5,7 +5,10 @@
 #include <windows.h>
 #include <d3d8.h>
 
+#include "ComRef.h"
+
 #include <cstdint>
+#include <memory>
 
 class CTimer;
 class RenderToDesktop;
@@ -185,7 +188,7 @@ protected:
     DWORD m_dwFrameCount = 0;
     float m_fFrameLimit = 100000.0f;
     CTimer* m_pTimer = nullptr;
-    CQueryPerformanceTimer* m_pOwnClock = nullptr;
+    std::unique_ptr<CQueryPerformanceTimer> m_pOwnClock;
 
     AdapterInfo m_Adapters[MAX_ADAPTERS];
     DWORD m_dwNumAdapters = 0;
@@ -216,20 +219,20 @@ protected:
     HMODULE m_hPasswordModule = nullptr;
     BOOL(WINAPI* m_pVerifyScreenSavePwd)(HWND) = nullptr;
 
-    IDirect3DTexture8* m_pWallpaperTexture = nullptr; // render target of the desktop's size
-    IDirect3DTexture8* m_pWallpaperLockable = nullptr; // managed copy read back every frame
-    IDirect3DTexture8* m_pOverlayTexture = nullptr;    // render target of the YUV conversion
+    ComRef<IDirect3DTexture8> m_pWallpaperTexture;  // render target of the desktop's size
+    ComRef<IDirect3DTexture8> m_pWallpaperLockable; // managed copy read back every frame
+    ComRef<IDirect3DTexture8> m_pOverlayTexture;    // render target of the YUV conversion
     DWORD m_dwOverlayShader = 0;
     bool m_bColorKeyApplied = false;
-    RenderToDesktop* m_pRenderToDesktop = nullptr;
+    std::unique_ptr<RenderToDesktop> m_pRenderToDesktop;
 
     COpenAutomateOptions* m_pBenchmark = nullptr;
 
     D3DPRESENT_PARAMETERS m_d3dpp;
     HWND m_hWnd = nullptr;
     HWND m_hWndFocus = nullptr;
-    IDirect3D8* m_pD3D = nullptr;
-    IDirect3DDevice8* m_pd3dDevice = nullptr;
+    ComRef<IDirect3D8> m_pD3D;
+    ComRef<IDirect3DDevice8> m_pd3dDevice;
     D3DCAPS8 m_d3dCaps;
     D3DSURFACE_DESC m_d3dsdBackBuffer;
     DWORD m_dwCreateFlags = 0;

@@ -36,8 +36,8 @@ private:
     std::vector<BYTE> m_Vertices;
     std::vector<DWORD> m_Indices;
     IDirect3DDevice8* m_pDevice = nullptr;
-    IDirect3DVertexBuffer8* m_pVB = nullptr;
-    IDirect3DIndexBuffer8* m_pIB = nullptr;
+    ComRef<IDirect3DVertexBuffer8> m_pVB;
+    ComRef<IDirect3DIndexBuffer8> m_pIB;
     RenderStateManager* m_pRsm = nullptr;
     UINT m_VertexCapacity = 0;
     UINT m_IndexCapacity = 0;

@@ -136,7 +136,8 @@ private:
     // The buffers drawn from: the mesh's own, or its cells in the pools.
     IDirect3DVertexBuffer8* VertexBuffer() const
     {
-        return m_bOwnsVertexBuffer ? m_OwnVertexBuffer.Get() : (m_ppPoolVertexBuffer ? *m_ppPoolVertexBuffer : nullptr);
+        return m_bOwnsVertexBuffer ? m_OwnVertexBuffer.Get()
+                                   : (m_ppPoolVertexBuffer ? m_ppPoolVertexBuffer->Get() : nullptr);
     }
     IDirect3DIndexBuffer8* IndexBuffer() const
     {
@@ -157,7 +158,7 @@ private:
     bool m_bTransparent = false;
     bool m_bOwnsVertexBuffer = true;
     ComRef<IDirect3DVertexBuffer8> m_OwnVertexBuffer;
-    IDirect3DVertexBuffer8** m_ppPoolVertexBuffer = nullptr;
+    const ComRef<IDirect3DVertexBuffer8>* m_ppPoolVertexBuffer = nullptr;
     uint32_t m_Stride = 0;
     bool m_bOwnsIndexBuffer = true;
     ComRef<IDirect3DIndexBuffer8> m_OwnIndexBuffer;
@@ -200,7 +201,7 @@ extern bool g_TangentCacheEnabled;
 namespace MeshPools
 {
 // Per-mesh dynamic vertex buffer filled with the data; null slot on failure.
-IDirect3DVertexBuffer8** CreateMeshVertexBuffer(uint32_t length, const void* data, uint32_t fvf);
+const ComRef<IDirect3DVertexBuffer8>* CreateMeshVertexBuffer(uint32_t length, const void* data, uint32_t fvf);
 // Appends to the shared index buffer; null slot on failure.
 IDirect3DIndexBuffer8** AppendSharedIndices(uint32_t bytes, const void* data, uint32_t* startIndex);
 // Releases both pools and the cube textures made for materials (at exit).

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ extern bool g_ValidateEnvironmentTechniques;
 // While set, every expanded meta effect is also written to
 // "CompiledMetaEffects\<effect name>.xml", to look at.
 extern bool g_CompiledMetaEffectsDump;
-extern IDirect3DCubeTexture8* g_NormalizationCubeMap;
+extern ComRef<IDirect3DCubeTexture8>& g_NormalizationCubeMap;
 extern bool g_NormalizationCubeMapFailed;
 // The normalisation cube map, made on first use; null when that failed.
 IDirect3DCubeTexture8* GetNormalizationCubeMap();
@@ -153,7 +154,7 @@ public:
     // Reads an "M" record; textures come through the cache.
     void LoadFromStream(const std::string& name, FileStorage::CMemoryStream& stream, FileStorage::CArchive* archive,
                         ITextureCache* scene);
-    static MeshMaterial* Clone(const MeshMaterial& source, const std::string& newName);
+    static std::unique_ptr<MeshMaterial> Clone(const MeshMaterial& source, const std::string& newName);
 
     void ApplyPass(IDirect3DDevice8* device, int pass);
     void SetEffectVariable(const std::string& name, int32_t value);

@@ -291,7 +291,7 @@ protected:
     // Kept per run, so that a second run in one process starts afresh.
     bool m_bFPSStartTaken = false;
     bool m_bFPSRangeStarted = false;
-    IDirect3DTexture8* m_pLogo = nullptr; // the loading screen's, released with the device objects
+    ComRef<IDirect3DTexture8> m_pLogo; // the loading screen's, released with the device objects
     bool m_bLogoTried = false;
     RECT m_LogoRect = {};
     unsigned m_LastPercentShown = 255;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ComRef.h"
 #include "ControlEffect.h"
 #include "D3D8Types.h"
 #include "Timer.h"
@@ -191,7 +192,11 @@ public:
     bool HasCube() const { return m_pCube != nullptr; }
 
 private:
-    IDirect3DCubeTexture8* m_pCube = nullptr;
+#ifdef _WIN32
+    ComRef<IDirect3DCubeTexture8> m_pCube;
+#else
+    IDirect3DCubeTexture8* m_pCube = nullptr; // natively no cube is ever made
+#endif
 };
 
 class ProjectionMap : public DiffuseMap

@@ -188,16 +188,13 @@ HRESULT CD3DApplication::Render3DEnvironment()
     const bool wallpaper = m_bWallpaperMode && m_bWallpaperRunning && m_pWallpaperTexture;
     if (wallpaper)
     {
-        IDirect3DSurface8 *level = nullptr, *depth = nullptr;
-        HRESULT set = m_pWallpaperTexture->GetSurfaceLevel(0, &level);
+        ComRef<IDirect3DSurface8> level, depth;
+        HRESULT set = m_pWallpaperTexture->GetSurfaceLevel(0, level.Put());
         if (SUCCEEDED(set))
         {
-            if (FAILED(m_pd3dDevice->GetDepthStencilSurface(&depth)))
-                depth = nullptr;
+            if (FAILED(m_pd3dDevice->GetDepthStencilSurface(depth.Put())))
+                depth.Detach(); // a failed call hands back no surface
             set = m_pd3dDevice->SetRenderTarget(level, depth);
-            level->Release();
-            if (depth)
-                depth->Release();
         }
         if (FAILED(set))
         {
@@ -368,12 +365,8 @@ HRESULT CD3DApplication::Cleanup3DEnvironment()
     {
         InvalidateDeviceObjects();
         DeleteDeviceObjects();
-        for (IDirect3DTexture8** t : {&m_pWallpaperTexture, &m_pWallpaperLockable, &m_pOverlayTexture})
-            if (*t)
-            {
-                (*t)->Release();
-                *t = nullptr;
-            }
+        for (ComRef<IDirect3DTexture8>* t : {&m_pWallpaperTexture, &m_pWallpaperLockable, &m_pOverlayTexture})
+            t->Reset();
         if (m_dwOverlayShader)
             m_pd3dDevice->DeletePixelShader(m_dwOverlayShader);
         m_dwOverlayShader = 0;
@@ -392,13 +385,9 @@ void CD3DApplication::ReleaseInterfaces()
     ShowWindow(m_hWnd, SW_HIDE);
     UpdateWindow(m_hWnd);
     g_Log.Printf("Release m_pd3dDevice\n");
-    if (m_pd3dDevice)
-        m_pd3dDevice->Release();
-    m_pd3dDevice = nullptr;
+    m_pd3dDevice.Reset();
     g_Log.Printf("Release m_pD3D\n");
-    if (m_pD3D)
-        m_pD3D->Release();
-    m_pD3D = nullptr;
+    m_pD3D.Reset();
 }
 
 void CD3DApplication::ReleaseDevice()

@@ -53,15 +53,14 @@ const char* GetFormatName(D3DFORMAT format)
 
 DWORD GetTotalVideoMemory()
 {
-    IDirectDraw7* dd = nullptr;
-    if (FAILED(DirectDrawCreateEx(nullptr, (void**)&dd, kIID_IDirectDraw7, nullptr)) || !dd)
+    ComRef<IDirectDraw7> dd;
+    if (FAILED(DirectDrawCreateEx(nullptr, dd.PutVoid(), kIID_IDirectDraw7, nullptr)) || !dd)
         return 0;
     DDSCAPS2 caps;
     std::memset(&caps, 0, sizeof(caps));
     caps.dwCaps = DDSCAPS_VIDEOMEMORY;
     DWORD total = 0;
     const HRESULT hr = dd->GetAvailableVidMem(&caps, &total, nullptr);
-    dd->Release();
     return SUCCEEDED(hr) ? total : 0;
 }
 

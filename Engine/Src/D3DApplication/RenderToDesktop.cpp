@@ -348,10 +348,10 @@ HRESULT OverlayRenderer::Init(int width, int height)
         g_Log.Printf("Error failed to load function DirectDrawCreateEx from dll.\n");
         return E_FAIL;
     }
-    HRESULT hr = create(nullptr, reinterpret_cast<void**>(&m_pDD), kIID_IDirectDraw7, nullptr);
+    HRESULT hr = create(nullptr, m_pDD.PutVoid(), kIID_IDirectDraw7, nullptr);
     if (FAILED(hr))
     {
-        m_pDD = nullptr;
+        m_pDD.Detach(); // a failed call leaves no reference behind
         g_Log.Printf("Error failed to creat IID_IDirectDraw7.\n");
         return hr;
     }
@@ -360,9 +360,9 @@ HRESULT OverlayRenderer::Init(int width, int height)
         g_Log.Printf("Error failed to set cooperative level to DDSCL_NORMAL.\n");
         return hr;
     }
-    if (FAILED(hr = DDrawCreateSurface(0, m_pDD, 0, 0, kDDrawSurfacePrimary, nullptr, &m_pPrimary)))
+    if (FAILED(hr = DDrawCreateSurface(0, m_pDD, 0, 0, kDDrawSurfacePrimary, nullptr, m_pPrimary.Put())))
     {
-        m_pPrimary = nullptr;
+        m_pPrimary.Detach();
         g_Log.Printf("Failed to creat surface.\n");
         return hr;
     }
@@ -390,10 +390,11 @@ HRESULT OverlayRenderer::Init(int width, int height)
     m_OverlayWidth = ComputeOverlayWidth(width, m_ScreenWidth, m_Caps.maxStretch, m_Caps.alignSizeSrc,
                                          m_Caps.alignSizeSrcValue, &m_Stretch);
     DDPIXELFORMAT format;
-    const int index = DDrawCreateOverlaySurface(m_pDD, DWORD(m_OverlayWidth), DWORD(height), &m_pOverlay, &format);
+    const int index =
+        DDrawCreateOverlaySurface(m_pDD, DWORD(m_OverlayWidth), DWORD(height), m_pOverlay.Put(), &format);
     if (index < 0)
     {
-        m_pOverlay = nullptr;
+        m_pOverlay.Detach();
         g_Log.Printf("Failed to creat overaly.\n");
         return E_FAIL;
     }
@@ -401,9 +402,9 @@ HRESULT OverlayRenderer::Init(int width, int height)
     DDSCAPS2 caps;
     std::memset(&caps, 0, sizeof(caps));
     caps.dwCaps = DDSCAPS_BACKBUFFER;
-    if (FAILED(hr = m_pOverlay->GetAttachedSurface(&caps, &m_pBackBuffer)))
+    if (FAILED(hr = m_pOverlay->GetAttachedSurface(&caps, m_pBackBuffer.Put())))
     {
-        m_pBackBuffer = nullptr;
+        m_pBackBuffer.Detach();
         return hr;
     }
     g_Log.Printf("Overlay initialized correctly.\n");
@@ -430,7 +431,7 @@ HRESULT OverlayRenderer::DrawFrame(const BYTE* pixels, int pitch)
     if (!m_bReady || !pixels)
         return E_FAIL;
     bool restored = false;
-    for (IDirectDrawSurface7* s : {m_pPrimary, m_pOverlay, m_pBackBuffer})
+    for (IDirectDrawSurface7* s : {m_pPrimary.Get(), m_pOverlay.Get(), m_pBackBuffer.Get()})
         if (s->IsLost() == DDERR_SURFACELOST)
         {
             if (FAILED(s->Restore()))
@@ -451,16 +452,12 @@ HRESULT OverlayRenderer::DrawFrame(const BYTE* pixels, int pitch)
 
 void OverlayRenderer::Release()
 {
-    if (m_pBackBuffer)
-        m_pBackBuffer->Release();
-    if (m_pOverlay)
-        m_pOverlay->Release();
-    if (m_pPrimary)
-        m_pPrimary->Release();
-    if (m_pDD)
-        m_pDD->Release();
-    m_pBackBuffer = m_pOverlay = m_pPrimary = nullptr;
-    m_pDD = nullptr;
+    // The surfaces before their DirectDraw object, and all of them before the
+    // library that made them goes.
+    m_pBackBuffer.Reset();
+    m_pOverlay.Reset();
+    m_pPrimary.Reset();
+    m_pDD.Reset();
     if (m_hDDraw)
         FreeLibrary(m_hDDraw);
     m_hDDraw = nullptr;
@@ -576,25 +573,24 @@ RenderToDesktop::~RenderToDesktop()
 
 HRESULT RenderToDesktop::InitOverlayRenderer(int width, int height)
 {
-    OverlayRenderer* overlay = new OverlayRenderer;
+    auto overlay = std::make_unique<OverlayRenderer>();
     const HRESULT hr = overlay->Init(width, height);
     if (SUCCEEDED(hr))
     {
-        delete m_pOverlay;
-        m_pOverlay = m_pActive = overlay;
+        m_pOverlay = std::move(overlay);
+        m_pActive = m_pOverlay.get();
         m_bReady = true;
     }
-    else
-        delete overlay;
     m_bManageDesktopColor = true;
     return hr;
 }
 
-void RenderToDesktop::AdoptRenderer(DesktopRenderer* renderer)
+void RenderToDesktop::AdoptRenderer(std::unique_ptr<DesktopRenderer> renderer)
 {
     ReleaseRenderers();
-    m_pOverlay = m_pActive = renderer;
-    m_bReady = renderer != nullptr;
+    m_pOverlay = std::move(renderer);
+    m_pActive = m_pOverlay.get();
+    m_bReady = m_pActive != nullptr;
     m_bManageDesktopColor = true;
 }
 
@@ -672,12 +668,11 @@ HRESULT RenderToDesktop::RestoreWallpaper()
 
 void RenderToDesktop::ReleaseRenderers()
 {
-    for (DesktopRenderer** r : {&m_pOverlay, &m_pGdi})
+    for (std::unique_ptr<DesktopRenderer>* r : {&m_pOverlay, &m_pGdi})
         if (*r)
         {
             (*r)->Release();
-            delete *r;
-            *r = nullptr;
+            r->reset();
         }
     m_pActive = nullptr;
     m_bReady = false;

@@ -15,13 +15,6 @@ namespace {
 // the next one.
 bool g_bColorKeyWait = true;
 
-template <class T> void SafeRelease(T*& p)
-{
-    if (p)
-        p->Release();
-    p = nullptr;
-}
-
 } // namespace
 
 HRESULT CD3DApplication::CreateWallpaperTextures()
@@ -29,7 +22,7 @@ HRESULT CD3DApplication::CreateWallpaperTextures()
     const UINT w = m_d3dsdBackBuffer.Width, h = m_d3dsdBackBuffer.Height;
     const struct
     {
-        IDirect3DTexture8** texture;
+        ComRef<IDirect3DTexture8>* texture;
         DWORD usage;
         D3DPOOL pool;
         const char* message;
@@ -44,11 +37,11 @@ HRESULT CD3DApplication::CreateWallpaperTextures()
     {
         if (!m_bWallpaperRunning)
             return E_FAIL;
-        SafeRelease(*step.texture);
-        const HRESULT hr = m_pd3dDevice->CreateTexture(w, h, 1, step.usage, D3DFMT_X8R8G8B8, step.pool, step.texture);
+        const HRESULT hr =
+            m_pd3dDevice->CreateTexture(w, h, 1, step.usage, D3DFMT_X8R8G8B8, step.pool, step.texture->Put());
         if (FAILED(hr))
         {
-            *step.texture = nullptr;
+            step.texture->Detach(); // a failed creation hands back no texture
             m_bWallpaperRunning = false;
             g_Log.Printf(step.message, GetErrorString(hr).c_str());
             return hr;
@@ -65,8 +58,8 @@ HRESULT CD3DApplication::SetupWallpaper()
     if (!m_bWallpaperRunning)
         return E_FAIL;
 
-    delete m_pRenderToDesktop;
-    m_pRenderToDesktop = new RenderToDesktop;
+    m_pRenderToDesktop.reset();
+    m_pRenderToDesktop = std::make_unique<RenderToDesktop>();
 
     // The overlay cannot show through a composed desktop.
     if (HMODULE dwm = LoadLibraryA("dwmapi.dll"))
@@ -98,15 +91,14 @@ HRESULT CD3DApplication::SetupWallpaper()
 
 void CD3DApplication::CreateOverlayShader()
 {
-    ID3DXBuffer* code = nullptr;
-    ID3DXBuffer* errors = nullptr;
-    if (FAILED(D3DXAssembleShaderFromFileA("Overlay.psh", 0, nullptr, &code, &errors)))
+    ComRef<ID3DXBuffer> code, errors;
+    if (FAILED(D3DXAssembleShaderFromFileA("Overlay.psh", 0, nullptr, code.Put(), errors.Put())))
     {
-        SafeRelease(code);
-        SafeRelease(errors);
-        if (FAILED(D3DXAssembleShaderFromResourceA(nullptr, "Overlay.psh", 0, nullptr, &code, &errors)))
+        code.Reset();
+        errors.Reset();
+        if (FAILED(D3DXAssembleShaderFromResourceA(nullptr, "Overlay.psh", 0, nullptr, code.Put(), errors.Put())))
         {
-            SafeRelease(code);
+            code.Reset();
             if (errors)
                 g_Log.Printf("%s\n", static_cast<const char*>(errors->GetBufferPointer()));
         }
@@ -119,7 +111,6 @@ void CD3DApplication::CreateOverlayShader()
             m_dwOverlayShader = 0;
             g_Log.Printf("Failed to create pixel shader.\n");
         }
-        code->Release();
     }
     else
     {
@@ -127,7 +118,6 @@ void CD3DApplication::CreateOverlayShader()
         if (errors)
             g_Log.Printf("%s\n", static_cast<const char*>(errors->GetBufferPointer()));
     }
-    SafeRelease(errors);
     if (m_dwOverlayShader && m_pRenderToDesktop && m_pRenderToDesktop->HasRenderer())
         m_pRenderToDesktop->SetPreconverted();
 }
@@ -151,19 +141,18 @@ HRESULT CD3DApplication::PresentToDesktop()
     if (!m_pRenderToDesktop || !m_pRenderToDesktop->IsReady() || !m_pWallpaperLockable)
         return E_FAIL;
 
-    IDirect3DSurface8 *lockable = nullptr, *target = nullptr, *depth = nullptr;
+    ComRef<IDirect3DSurface8> lockable, target, depth;
     bool overlayPass = false;
-    hr = m_pWallpaperLockable->GetSurfaceLevel(0, &lockable);
+    hr = m_pWallpaperLockable->GetSurfaceLevel(0, lockable.Put());
     if (SUCCEEDED(hr) && m_pOverlayTexture && m_dwOverlayShader)
     {
-        IDirect3DSurface8* overlay = nullptr;
-        hr = m_pOverlayTexture->GetSurfaceLevel(0, &overlay);
+        ComRef<IDirect3DSurface8> overlay;
+        hr = m_pOverlayTexture->GetSurfaceLevel(0, overlay.Put());
         if (SUCCEEDED(hr))
         {
-            if (FAILED(m_pd3dDevice->GetDepthStencilSurface(&depth)))
-                depth = nullptr;
+            if (FAILED(m_pd3dDevice->GetDepthStencilSurface(depth.Put())))
+                depth.Detach(); // a failed call hands back no surface
             hr = m_pd3dDevice->SetRenderTarget(overlay, depth);
-            overlay->Release();
         }
         if (SUCCEEDED(hr))
         {
@@ -172,7 +161,7 @@ HRESULT CD3DApplication::PresentToDesktop()
         }
     }
     if (SUCCEEDED(hr))
-        hr = m_pd3dDevice->GetRenderTarget(&target);
+        hr = m_pd3dDevice->GetRenderTarget(target.Put());
     if (SUCCEEDED(hr))
         hr = m_pd3dDevice->CopyRects(target, nullptr, 0, lockable, nullptr);
     if (SUCCEEDED(hr))
@@ -197,15 +186,9 @@ HRESULT CD3DApplication::PresentToDesktop()
     }
     if (overlayPass)
     {
-        IDirect3DSurface8* wallpaper = nullptr;
-        if (SUCCEEDED(m_pWallpaperTexture->GetSurfaceLevel(0, &wallpaper)))
-        {
+        ComRef<IDirect3DSurface8> wallpaper;
+        if (SUCCEEDED(m_pWallpaperTexture->GetSurfaceLevel(0, wallpaper.Put())))
             m_pd3dDevice->SetRenderTarget(wallpaper, depth);
-            wallpaper->Release();
-        }
     }
-    SafeRelease(target);
-    SafeRelease(depth);
-    SafeRelease(lockable);
     return hr;
 }

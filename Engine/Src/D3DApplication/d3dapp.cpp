@@ -45,7 +45,7 @@ CD3DApplication::CD3DApplication()
     std::memset(m_Monitors, 0, sizeof(m_Monitors));
     std::memset(m_Adapters, 0, sizeof(m_Adapters));
     m_pTimer = GetGlobalTimer();
-    m_pOwnClock = new CQueryPerformanceTimer;
+    m_pOwnClock = std::make_unique<CQueryPerformanceTimer>();
 
     m_hMonitorPowerTimerStopEvent =
         OpenEventA(EVENT_MODIFY_STATE, FALSE, "Vellomaris screensaver manager event stop timer");
@@ -80,10 +80,8 @@ CD3DApplication::~CD3DApplication()
     if (m_hMonitorDevice != INVALID_HANDLE_VALUE)
         CloseHandle(m_hMonitorDevice);
     m_hMonitorDevice = INVALID_HANDLE_VALUE;
-    delete m_pRenderToDesktop;
-    m_pRenderToDesktop = nullptr;
-    delete m_pOwnClock;
-    m_pOwnClock = nullptr;
+    m_pRenderToDesktop.reset();
+    m_pOwnClock.reset();
     DeleteGlobalTimer(m_pTimer);
     m_pTimer = nullptr;
     if (g_pApplication == this)
@@ -105,7 +103,7 @@ HRESULT CD3DApplication::Create(HINSTANCE hInstance)
     LogSystemInfo();
     EnumerateMonitors();
 
-    m_pD3D = Direct3DCreate8(120);
+    m_pD3D.Attach(Direct3DCreate8(120));
     if (!m_pD3D)
     {
         DisplayErrorMsg(D3DAPPERR_NODIRECT3D);
@@ -126,8 +124,7 @@ HRESULT CD3DApplication::Create(HINSTANCE hInstance)
             m_pD3D->GetAdapterIdentifier(a, 0, &id);
             LogAdapterInfo(id);
         }
-        m_pD3D->Release();
-        m_pD3D = nullptr;
+        m_pD3D.Reset();
         DisplayErrorMsg(D3DAPPERR_NOHARDWAREDEVICE);
         ExitProcess(0);
     }
@@ -181,8 +178,7 @@ HRESULT CD3DApplication::Create(HINSTANCE hInstance)
     HRESULT hr = OneTimeSceneInit();
     if (FAILED(hr))
     {
-        m_pD3D->Release();
-        m_pD3D = nullptr;
+        m_pD3D.Reset();
         FatalError(885);
         return hr;
     }
@@ -225,13 +221,11 @@ void CD3DApplication::CreateBlackWindows()
 }
 
 // Releases the device after its objects failed to come up.
-static void DropDevice(CD3DApplication* app, IDirect3DDevice8*& device)
+static void DropDevice(CD3DApplication* app, ComRef<IDirect3DDevice8>& device)
 {
     app->InvalidateDeviceObjects();
     app->DeleteDeviceObjects();
-    if (device)
-        device->Release();
-    device = nullptr;
+    device.Reset();
 }
 
 HRESULT CD3DApplication::Initialize3DEnvironment()
@@ -272,15 +266,16 @@ HRESULT CD3DApplication::Initialize3DEnvironment()
     }
 
     HRESULT hr = m_pD3D->CreateDevice(m_dwChosenMonitor, device.DeviceType, m_hWndFocus, mode.dwBehavior, &m_d3dpp,
-                                      &m_pd3dDevice);
+                                      m_pd3dDevice.Put());
     if (FAILED(hr) && hr != D3DERR_DEVICELOST)
     {
         m_d3dpp.BackBufferWidth = 640;
         m_d3dpp.BackBufferHeight = 480;
         m_d3dpp.BackBufferFormat = D3DFMT_R5G6B5;
         m_d3dpp.SwapEffect = D3DSWAPEFFECT_COPY;
+        m_pd3dDevice.Detach(); // a failed creation hands back no device
         hr = m_pD3D->CreateDevice(m_dwChosenMonitor, device.DeviceType, m_hWndFocus, mode.dwBehavior, &m_d3dpp,
-                                  &m_pd3dDevice);
+                                  m_pd3dDevice.Put());
         if (SUCCEEDED(hr))
         {
             D3DDISPLAYMODE fallback = {640, 480, 0, D3DFMT_R5G6B5};
@@ -289,7 +284,7 @@ HRESULT CD3DApplication::Initialize3DEnvironment()
     }
     if (FAILED(hr))
     {
-        m_pd3dDevice = nullptr;
+        m_pd3dDevice.Detach();
         char text[256];
         D3DXGetErrorStringA(hr, text, sizeof(text));
         g_Log.Printf("Can't CreateDevice: %s!\n", text);
@@ -337,12 +332,9 @@ HRESULT CD3DApplication::Initialize3DEnvironment()
 
     g_Log.Printf("Available texture memory: %.2f MB\n", m_pd3dDevice->GetAvailableTextureMem() / 1048576.0);
     g_Log.Printf("\n");
-    IDirect3DSurface8* backBuffer = nullptr;
-    if (SUCCEEDED(m_pd3dDevice->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer)) && backBuffer)
-    {
+    ComRef<IDirect3DSurface8> backBuffer;
+    if (SUCCEEDED(m_pd3dDevice->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, backBuffer.Put())) && backBuffer)
         backBuffer->GetDesc(&m_d3dsdBackBuffer);
-        backBuffer->Release();
-    }
 
     if (m_bWallpaperMode && m_bWallpaperRunning && FAILED(SetupWallpaper()))
     {

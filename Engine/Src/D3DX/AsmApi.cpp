@@ -1,6 +1,7 @@
 // The D3DX entry points of the shader assembler.
 #include "AsmAssembler.h"
 #include "d3dx8shader.h"
+#include "ComRef.h"
 
 #include <cstdio>
 #include <cstring>
@@ -25,15 +26,6 @@ HRESULT MakeBuffer(const void* data, size_t size, LPD3DXBUFFER* pp)
     if (size)
         memcpy((*pp)->GetBufferPointer(), data, size);
     return S_OK;
-}
-
-void Release(LPD3DXBUFFER* pp)
-{
-    if (pp && *pp)
-    {
-        (*pp)->Release();
-        *pp = nullptr;
-    }
 }
 }  // namespace
 
@@ -60,14 +52,18 @@ HRESULT AssembleToBuffers(const char* pText, size_t Length, DWORD Flags, const s
         MakeBuffer(out.Errors.c_str(), out.Errors.size() + 1, ppErrors);
         return E_FAIL;
     }
-    HRESULT hr = MakeBuffer(out.Code.data(), out.Code.size() * sizeof(DWORD), ppCode);
+    // The caller gets both buffers or neither.
+    ComRef<ID3DXBuffer> code, constants;
+    HRESULT hr = MakeBuffer(out.Code.data(), out.Code.size() * sizeof(DWORD), ppCode ? code.Put() : nullptr);
     if (SUCCEEDED(hr) && !out.Constants.empty())
-        hr = MakeBuffer(out.Constants.data(), out.Constants.size() * sizeof(DWORD), ppConstants);
+        hr = MakeBuffer(out.Constants.data(), out.Constants.size() * sizeof(DWORD),
+                        ppConstants ? constants.Put() : nullptr);
     if (FAILED(hr))
-    {
-        Release(ppCode);
-        Release(ppConstants);
-    }
+        return hr;
+    if (ppCode)
+        *ppCode = code.Detach();
+    if (ppConstants)
+        *ppConstants = constants.Detach();
     return hr;
 }
 }  // namespace D3DXAsm

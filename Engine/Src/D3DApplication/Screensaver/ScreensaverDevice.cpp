@@ -157,8 +157,7 @@ void CScreensaverApp::ReleaseLogo()
     {
         if (g_pLogoTexture == m_pLogo)
             g_pLogoTexture = nullptr;
-        m_pLogo->Release();
-        m_pLogo = nullptr;
+        m_pLogo.Reset();
     }
 }
 

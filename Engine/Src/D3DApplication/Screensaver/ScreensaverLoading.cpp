@@ -47,7 +47,7 @@ void CScreensaverApp::ShowLoadingProgress(unsigned steps)
             D3DXIMAGE_INFO info = {};
             if (FAILED(rsm.CreateLogoTexture(&info)) && FAILED(rsm.CreateLogoTextureFromResource(&info)))
                 g_Log.Printf("Warning: Can't load the logo\n");
-            m_pLogo = g_pLogoTexture;
+            m_pLogo.Attach(g_pLogoTexture); // takes over the reference its creation made
             if (m_pLogo)
             {
                 const ScreensaverRules::Rect r =

@@ -3,6 +3,7 @@
 #include "d3dx8core.h"
 #include "d3dx8mesh.h"
 #include "MeshOps.h"
+#include "ComRef.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -41,10 +42,9 @@ class CD3DXMesh : public ID3DXMesh
 {
 public:
     CD3DXMesh(IDirect3DDevice8* device, DWORD faces, DWORD vertices, DWORD options, DWORD fvf)
-        : m_device(device), m_faces(faces), m_vertices(vertices), m_options(options), m_fvf(fvf),
-          m_stride(D3DXGetFVFVertexSize(fvf)), m_attributes(faces, 0)
+        : m_device(ComRef<IDirect3DDevice8>::Share(device)), m_faces(faces), m_vertices(vertices),
+          m_options(options), m_fvf(fvf), m_stride(D3DXGetFVFVertexSize(fvf)), m_attributes(faces, 0)
     {
-        m_device->AddRef();
     }
 
     HRESULT Init()
@@ -53,24 +53,17 @@ public:
         HRESULT hr = m_device->CreateVertexBuffer(
             m_vertices * m_stride,
             BufferUsage(m_options, D3DXMESH_VB_WRITEONLY, D3DXMESH_VB_DYNAMIC, D3DXMESH_VB_SOFTWAREPROCESSING),
-            m_fvf, BufferPool(m_options, D3DXMESH_VB_MANAGED, D3DXMESH_VB_SYSTEMMEM), &m_vb);
+            m_fvf, BufferPool(m_options, D3DXMESH_VB_MANAGED, D3DXMESH_VB_SYSTEMMEM), m_vb.Put());
         if (FAILED(hr))
             return hr;
         return m_device->CreateIndexBuffer(
             m_faces * 3 * (wide ? 4 : 2),
             BufferUsage(m_options, D3DXMESH_IB_WRITEONLY, D3DXMESH_IB_DYNAMIC, D3DXMESH_IB_SOFTWAREPROCESSING),
             wide ? D3DFMT_INDEX32 : D3DFMT_INDEX16, BufferPool(m_options, D3DXMESH_IB_MANAGED, D3DXMESH_IB_SYSTEMMEM),
-            &m_ib);
+            m_ib.Put());
     }
 
-    virtual ~CD3DXMesh()
-    {
-        if (m_ib)
-            m_ib->Release();
-        if (m_vb)
-            m_vb->Release();
-        m_device->Release();
-    }
+    virtual ~CD3DXMesh() = default;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
     {
@@ -346,9 +339,9 @@ private:
     }
 
     LONG m_refs = 1;
-    IDirect3DDevice8* m_device;
-    IDirect3DVertexBuffer8* m_vb = nullptr;
-    IDirect3DIndexBuffer8* m_ib = nullptr;
+    ComRef<IDirect3DDevice8> m_device;
+    ComRef<IDirect3DVertexBuffer8> m_vb;
+    ComRef<IDirect3DIndexBuffer8> m_ib;
     DWORD m_faces, m_vertices, m_options, m_fvf, m_stride;
     std::vector<DWORD> m_attributes;
 };
@@ -368,14 +361,13 @@ HRESULT WINAPI D3DXCreateMeshFVF(DWORD numFaces, DWORD numVertices, DWORD option
     if ((!(options & D3DXMESH_32BIT) && numVertices > 0xffff) || stride == 0 ||
         uint64_t(numVertices) * stride > 0x40000000 || uint64_t(numFaces) * 12 > 0x40000000)
         return D3DERR_INVALIDCALL;
-    CD3DXMesh* created = new CD3DXMesh(device, numFaces, numVertices, options, fvf);
+    // The mesh counts its own references: the holder gives the first one back
+    // when the buffers cannot be made.
+    ComRef<CD3DXMesh> created(new CD3DXMesh(device, numFaces, numVertices, options, fvf));
     const HRESULT hr = created->Init();
     if (FAILED(hr))
-    {
-        created->Release();
         return hr;
-    }
-    *mesh = created;
+    *mesh = created.Detach();
     return S_OK;
 }
 

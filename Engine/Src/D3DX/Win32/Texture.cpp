@@ -2,6 +2,7 @@
 // textures and cube textures from image files in memory, on disk or in the
 // program's resources.
 #include "Image.h"
+#include "ComRef.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,22 +12,11 @@
 namespace
 {
 
-template <typename T>
-struct Releaser
-{
-    T* p = nullptr;
-    ~Releaser()
-    {
-        if (p)
-            p->Release();
-    }
-};
-
 // What the device offers: its Direct3D object, adapter and display format,
 // and its capabilities.
 struct DeviceInfo
 {
-    Releaser<IDirect3D8> d3d;
+    ComRef<IDirect3D8> d3d;
     D3DDEVICE_CREATION_PARAMETERS creation{};
     D3DDISPLAYMODE mode{};
     D3DCAPS8 caps{};
@@ -34,7 +24,7 @@ struct DeviceInfo
 
 HRESULT QueryDevice(IDirect3DDevice8* device, DeviceInfo* info)
 {
-    HRESULT hr = device->GetDirect3D(&info->d3d.p);
+    HRESULT hr = device->GetDirect3D(info->d3d.Put());
     if (SUCCEEDED(hr))
         hr = device->GetCreationParameters(&info->creation);
     if (SUCCEEDED(hr))
@@ -49,7 +39,7 @@ bool Supported(const DeviceInfo& info, DWORD usage, D3DRESOURCETYPE type, D3DFOR
     if (mustWrite && !d3dx::CanEncode(format))
         return false;
     // The format check knows only the render-target and depth usages.
-    return SUCCEEDED(info.d3d.p->CheckDeviceFormat(info.creation.AdapterOrdinal, info.creation.DeviceType,
+    return SUCCEEDED(info.d3d->CheckDeviceFormat(info.creation.AdapterOrdinal, info.creation.DeviceType,
                                                    info.mode.Format,
                                                    usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL), type,
                                                    format));
@@ -132,18 +122,19 @@ HRESULT CheckRequirements(IDirect3DDevice8* device, Requirements* r, DWORD usage
 // A texture or a cube texture behind one face-and-level interface.
 struct Target
 {
-    IDirect3DTexture8* texture = nullptr;
-    IDirect3DCubeTexture8* cube = nullptr;
+    ComRef<IDirect3DTexture8> texture;
+    ComRef<IDirect3DCubeTexture8> cube;
     bool isCube = false;
 
     IDirect3DBaseTexture8* Base() const
     {
-        return texture ? static_cast<IDirect3DBaseTexture8*>(texture) : static_cast<IDirect3DBaseTexture8*>(cube);
+        return texture ? static_cast<IDirect3DBaseTexture8*>(texture.Get())
+                       : static_cast<IDirect3DBaseTexture8*>(cube.Get());
     }
     HRESULT Create(IDirect3DDevice8* device, const Requirements& r, DWORD usage, D3DPOOL pool)
     {
-        return isCube ? device->CreateCubeTexture(r.width, r.levels, usage, r.format, pool, &cube)
-                      : device->CreateTexture(r.width, r.height, r.levels, usage, r.format, pool, &texture);
+        return isCube ? device->CreateCubeTexture(r.width, r.levels, usage, r.format, pool, cube.Put())
+                      : device->CreateTexture(r.width, r.height, r.levels, usage, r.format, pool, texture.Put());
     }
     HRESULT Lock(UINT face, UINT level, BYTE** bits, ptrdiff_t* pitch)
     {
@@ -161,12 +152,13 @@ struct Target
         else
             cube->UnlockRect(D3DCUBEMAP_FACES(face), level);
     }
-    void Release()
+    // Hands the texture to the caller, who then releases it.
+    IDirect3DBaseTexture8* Detach()
     {
-        if (IDirect3DBaseTexture8* b = Base())
-            b->Release();
-        texture = nullptr;
-        cube = nullptr;
+        IDirect3DBaseTexture8* b = Base();
+        texture.Detach();
+        cube.Detach();
+        return b;
     }
 };
 
@@ -209,10 +201,7 @@ HRESULT CreateFromMemory(IDirect3DDevice8* device, LPCVOID data, UINT size, UINT
     {
         hr = staging.Create(device, r, 0, D3DPOOL_SYSTEMMEM);
         if (FAILED(hr))
-        {
-            target.Release();
             return hr;
-        }
         fill = &staging;
     }
 
@@ -224,13 +213,9 @@ HRESULT CreateFromMemory(IDirect3DDevice8* device, LPCVOID data, UINT size, UINT
         [fill](UINT face, UINT level) { fill->Unlock(face, level); });
     if (SUCCEEDED(hr) && viaStaging)
         hr = device->UpdateTexture(staging.Base(), target.Base());
-    staging.Release();
     if (FAILED(hr))
-    {
-        target.Release();
         return hr;
-    }
-    *out = target.Base();
+    *out = target.Detach();
     return S_OK;
 }
 

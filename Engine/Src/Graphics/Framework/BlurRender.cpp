@@ -212,13 +212,10 @@ void CRandomBlur::TapCoordinates(int pass, int tap, const std::pair<float, float
 
 HRESULT CRandomBlur::DrawPass(int pass, IDirect3DTexture8* pSource, IDirect3DTexture8* pTarget)
 {
-    IDirect3DSurface8* level = nullptr;
-    HRESULT hr = pTarget->GetSurfaceLevel(0, &level);
+    ComRef<IDirect3DSurface8> level;
+    HRESULT hr = pTarget->GetSurfaceLevel(0, level.Put());
     if (SUCCEEDED(hr))
-    {
         hr = m_pDevice->SetRenderTarget(level, nullptr);
-        level->Release();
-    }
     if (FAILED(hr))
     {
         LogError(742);

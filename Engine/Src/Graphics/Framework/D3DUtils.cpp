@@ -1,4 +1,5 @@
 #include "D3DUtils.h"
+#include "ComRef.h"
 
 #include "RenderStateManager.h"
 #include "Storage.h"
@@ -225,7 +226,7 @@ HRESULT SetDeviceCursorFromIcon(HICON icon, IDirect3DDevice8* pDevice)
     if (!pDevice || !GetIconInfo(icon, &info))
         return E_FAIL;
     HRESULT hr = E_FAIL;
-    IDirect3DSurface8* surface = nullptr;
+    ComRef<IDirect3DSurface8> surface;
     HDC screen = GetDC(nullptr);
     HDC dc = CreateCompatibleDC(screen);
     BITMAP bm = {};
@@ -251,7 +252,7 @@ HRESULT SetDeviceCursorFromIcon(HICON icon, IDirect3DDevice8* pDevice)
             ok = GetDIBits(dc, info.hbmColor, 0, height, colour.data(), &bi, DIB_RGB_COLORS) == height;
         }
         if (ok)
-            hr = pDevice->CreateImageSurface(width, height, D3DFMT_A8R8G8B8, &surface);
+            hr = pDevice->CreateImageSurface(width, height, D3DFMT_A8R8G8B8, surface.Put());
         D3DLOCKED_RECT lr;
         if (ok && SUCCEEDED(hr) && SUCCEEDED(hr = surface->LockRect(&lr, nullptr, 0)))
         {
@@ -271,8 +272,7 @@ HRESULT SetDeviceCursorFromIcon(HICON icon, IDirect3DDevice8* pDevice)
         else if (SUCCEEDED(hr))
             hr = E_FAIL;
     }
-    if (surface)
-        surface->Release();
+    surface.Reset();
     DeleteDC(dc);
     ReleaseDC(nullptr, screen);
     if (info.hbmMask)
@@ -284,11 +284,9 @@ HRESULT SetDeviceCursorFromIcon(HICON icon, IDirect3DDevice8* pDevice)
 
 bool GetRenderTargetDesc(IDirect3DDevice8* pDevice, D3DSURFACE_DESC* pDesc)
 {
-    IDirect3DSurface8* target = nullptr;
-    if (!pDevice || FAILED(pDevice->GetRenderTarget(&target)) || !target)
+    ComRef<IDirect3DSurface8> target;
+    if (!pDevice || FAILED(pDevice->GetRenderTarget(target.Put())) || !target)
         return false;
-    const bool ok = SUCCEEDED(target->GetDesc(pDesc));
-    target->Release();
-    return ok;
+    return SUCCEEDED(target->GetDesc(pDesc));
 }
 

@@ -29,12 +29,8 @@ LineDrawer::~LineDrawer()
 
 void LineDrawer::ReleaseBuffers()
 {
-    if (m_pVB)
-        m_pVB->Release();
-    if (m_pIB)
-        m_pIB->Release();
-    m_pVB = nullptr;
-    m_pIB = nullptr;
+    m_pVB.Reset();
+    m_pIB.Reset();
     m_VertexCapacity = m_IndexCapacity = 0;
 }
 
@@ -69,27 +65,21 @@ void LineDrawer::Draw()
         return;
     if (m_VertexCapacity < vertices || !m_pVB)
     {
-        if (m_pVB)
-            m_pVB->Release();
-        m_pVB = nullptr;
         m_VertexCapacity = UINT(vertices * 1.2f);
         if (FAILED(m_pRsm->CreateVertexBuffer(m_VertexCapacity * m_VertexSize, D3DUSAGE_DYNAMIC, m_Fvf,
-                                              D3DPOOL_DEFAULT, &m_pVB)))
+                                              D3DPOOL_DEFAULT, m_pVB.Put())))
         {
-            m_pVB = nullptr;
+            m_pVB.Detach(); // a failed creation hands back no buffer
             m_VertexCapacity = 0;
             return;
         }
     }
     if (m_IndexCapacity < indices || !m_pIB)
     {
-        if (m_pIB)
-            m_pIB->Release();
-        m_pIB = nullptr;
         m_IndexCapacity = UINT(indices * 1.2f);
-        if (FAILED(m_pRsm->CreateIndexBuffer(m_IndexCapacity * 4, 0, D3DFMT_INDEX32, D3DPOOL_DEFAULT, &m_pIB)))
+        if (FAILED(m_pRsm->CreateIndexBuffer(m_IndexCapacity * 4, 0, D3DFMT_INDEX32, D3DPOOL_DEFAULT, m_pIB.Put())))
         {
-            m_pIB = nullptr;
+            m_pIB.Detach(); // a failed creation hands back no buffer
             m_IndexCapacity = 0;
             return;
         }

@@ -1,5 +1,6 @@
 // The device-state dump: state names and value texts, and the files.
 #include "DeviceStateDump.h"
+#include "ComRef.h"
 
 #include <cstring>
 #include <vector>
@@ -338,41 +339,38 @@ void DumpTextures(const std::string& folder)
     static const char* const kFaces[6] = {"PosX", "NegX", "PosY", "NegY", "PosZ", "NegZ"};
     for (DWORD stage = 0; stage < 8; ++stage)
     {
-        IDirect3DBaseTexture8* base = nullptr;
-        if (FAILED(device->GetTexture(stage, &base)) || !base)
+        ComRef<IDirect3DBaseTexture8> base;
+        if (FAILED(device->GetTexture(stage, base.Put())) || !base)
             continue;
         const D3DRESOURCETYPE type = base->GetType();
         const DWORD levels = base->GetLevelCount();
         char name[64];
         if (type == D3DRTYPE_TEXTURE)
         {
-            IDirect3DTexture8* texture = static_cast<IDirect3DTexture8*>(base);
+            IDirect3DTexture8* texture = static_cast<IDirect3DTexture8*>(base.Get());
             for (DWORD level = 0; level < levels; ++level)
             {
-                IDirect3DSurface8* surface = nullptr;
-                if (FAILED(texture->GetSurfaceLevel(level, &surface)))
+                ComRef<IDirect3DSurface8> surface;
+                if (FAILED(texture->GetSurfaceLevel(level, surface.Put())))
                     continue;
                 std::snprintf(name, sizeof(name), "\\Texture_%u_%u.bmp", (unsigned)stage, (unsigned)level);
                 DumpSurfaceToBmp(surface, folder + name);
-                surface->Release();
             }
         }
         else if (type == D3DRTYPE_CUBETEXTURE)
         {
-            IDirect3DCubeTexture8* cube = static_cast<IDirect3DCubeTexture8*>(base);
+            IDirect3DCubeTexture8* cube = static_cast<IDirect3DCubeTexture8*>(base.Get());
             for (DWORD level = 0; level < levels; ++level)
                 for (int face = 0; face < 6; ++face)
                 {
-                    IDirect3DSurface8* surface = nullptr;
-                    if (FAILED(cube->GetCubeMapSurface(D3DCUBEMAP_FACES(face), level, &surface)))
+                    ComRef<IDirect3DSurface8> surface;
+                    if (FAILED(cube->GetCubeMapSurface(D3DCUBEMAP_FACES(face), level, surface.Put())))
                         continue;
                     std::snprintf(name, sizeof(name), "\\Texture_%u_%s_%u.bmp", (unsigned)stage, kFaces[face],
                                   (unsigned)level);
                     DumpSurfaceToBmp(surface, folder + name);
-                    surface->Release();
                 }
         }
-        base->Release();
     }
 }
 
@@ -395,14 +393,14 @@ void PixelRow(void* context, int y, unsigned char* out)
 bool DumpSurfaceToBmp(IDirect3DSurface8* surface, const std::string& file)
 {
     D3DSURFACE_DESC desc;
-    IDirect3DDevice8* device = nullptr;
-    if (!surface || FAILED(surface->GetDesc(&desc)) || FAILED(surface->GetDevice(&device)) || !device)
+    ComRef<IDirect3DDevice8> device;
+    if (!surface || FAILED(surface->GetDesc(&desc)) || FAILED(surface->GetDevice(device.Put())) || !device)
         return false;
-    IDirect3DSurface8 *rgb = nullptr, *same = nullptr;
+    ComRef<IDirect3DSurface8> rgb, same;
     PixelRows rows{{}, int(desc.Width)};
     bool ok = false;
-    if (SUCCEEDED(device->CreateImageSurface(desc.Width, desc.Height, D3DFMT_X8R8G8B8, &rgb)) &&
-        SUCCEEDED(device->CreateImageSurface(desc.Width, desc.Height, desc.Format, &same)))
+    if (SUCCEEDED(device->CreateImageSurface(desc.Width, desc.Height, D3DFMT_X8R8G8B8, rgb.Put())) &&
+        SUCCEEDED(device->CreateImageSurface(desc.Width, desc.Height, desc.Format, same.Put())))
     {
         device->CopyRects(surface, nullptr, 0, same, nullptr);
         CopySurfaceConvert(15, rgb, same);
@@ -420,11 +418,9 @@ bool DumpSurfaceToBmp(IDirect3DSurface8* surface, const std::string& file)
             ok = true;
         }
     }
-    if (rgb)
-        rgb->Release();
-    if (same)
-        same->Release();
-    device->Release();
+    rgb.Reset();
+    same.Reset();
+    device.Reset();
     if (!ok)
         return false;
     FILE* f = std::fopen(file.c_str(), "wb");

@@ -1,6 +1,7 @@
 // Surface and texture copies with format conversion through the common
 // colour form.
 #include "PixelFormat.h"
+#include "ComRef.h"
 
 #include <algorithm>
 
@@ -43,15 +44,11 @@ bool CopyTextureLevels(IDirect3DTexture8* source, IDirect3DTexture8* destination
     bool all = sl == dl;
     for (DWORD i = 0; i < std::min(sl, dl); ++i)
     {
-        IDirect3DSurface8 *s = nullptr, *d = nullptr;
-        if (SUCCEEDED(source->GetSurfaceLevel(i, &s)) && SUCCEEDED(destination->GetSurfaceLevel(i, &d)))
+        ComRef<IDirect3DSurface8> s, d;
+        if (SUCCEEDED(source->GetSurfaceLevel(i, s.Put())) && SUCCEEDED(destination->GetSurfaceLevel(i, d.Put())))
             all = CopySurfaceConvert(kChannelRed | kChannelGreen | kChannelBlue, d, s) && all;
         else
             all = false;
-        if (s)
-            s->Release();
-        if (d)
-            d->Release();
     }
     return all;
 }

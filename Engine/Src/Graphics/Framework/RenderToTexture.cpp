@@ -33,28 +33,22 @@ const char* GetTextureFormatName(D3DFORMAT format)
 }
 
 // The depth-buffer cache: its surfaces live until the process ends.
-static std::vector<IDirect3DSurface8*>& DepthCache()
+static std::vector<ComRef<IDirect3DSurface8>>& DepthCache()
 {
-    static std::vector<IDirect3DSurface8*>* s_pCache = [] {
-        std::atexit(RenderToTexture::ReleaseDepthBufferCache);
-        return new std::vector<IDirect3DSurface8*>;
-    }();
-    return *s_pCache;
+    static std::vector<ComRef<IDirect3DSurface8>> s_Cache;
+    return s_Cache;
 }
 
 void RenderToTexture::ReleaseDepthBufferCache()
 {
-    std::vector<IDirect3DSurface8*>& cache = DepthCache();
-    for (IDirect3DSurface8* s : cache)
-        s->Release();
-    cache.clear();
+    DepthCache().clear();
 }
 
 HRESULT RenderToTexture::GetDepthBuffer(UINT width, UINT height, D3DFORMAT format, IDirect3DSurface8** ppOut)
 {
     g_Log.Printf(" RenderToTexture:  creating depth buffer %u x %u x %s... ", width, height,
                  GetTextureFormatName(format));
-    std::vector<IDirect3DSurface8*>& cache = DepthCache();
+    std::vector<ComRef<IDirect3DSurface8>>& cache = DepthCache();
     for (IDirect3DSurface8* s : cache)
     {
         D3DSURFACE_DESC d;
@@ -66,9 +60,10 @@ HRESULT RenderToTexture::GetDepthBuffer(UINT width, UINT height, D3DFORMAT forma
         }
     }
     IDirect3DDevice8* device = RenderStateManager::Instance().GetDevice();
-    IDirect3DSurface8* surface = nullptr;
-    const HRESULT hr = device ? device->CreateDepthStencilSurface(width, height, format, D3DMULTISAMPLE_NONE, &surface)
-                              : D3DERR_INVALIDCALL;
+    ComRef<IDirect3DSurface8> surface;
+    const HRESULT hr =
+        device ? device->CreateDepthStencilSurface(width, height, format, D3DMULTISAMPLE_NONE, surface.Put())
+               : D3DERR_INVALIDCALL;
     if (FAILED(hr))
     {
         g_Log.Printf("error %x\n", (unsigned)hr);
@@ -77,8 +72,9 @@ HRESULT RenderToTexture::GetDepthBuffer(UINT width, UINT height, D3DFORMAT forma
     D3DSURFACE_DESC d = {};
     surface->GetDesc(&d);
     g_Log.Printf("real params %u x %u\n", d.Width, d.Height);
-    cache.push_back(surface);
+    // The cache keeps the reference; the caller borrows the surface.
     *ppOut = surface;
+    cache.push_back(std::move(surface));
     return S_OK;
 }
 
@@ -252,13 +248,10 @@ HRESULT RenderToTexture::Begin(bool clear)
         m_bReady = false;
         return hr;
     }
-    IDirect3DSurface8* level = nullptr;
-    hr = m_pTexture->GetSurfaceLevel(0, &level);
+    ComRef<IDirect3DSurface8> level;
+    hr = m_pTexture->GetSurfaceLevel(0, level.Put());
     if (SUCCEEDED(hr))
-    {
         hr = m_pDevice->SetRenderTarget(level, m_bUseDepth ? m_pOwnDepth : nullptr);
-        level->Release();
-    }
     if (FAILED(hr))
     {
         LogError(430);

@@ -1,8 +1,8 @@
 #include "Screenshot.h"
+#include "ComRef.h"
 
 #include <shlobj.h>
 
-#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -92,23 +92,15 @@ void Screenshot(IDirect3DDevice8* pDevice, const char* fileName, const char* pre
 
     D3DDEVICE_CREATION_PARAMETERS cp = {};
     D3DDISPLAYMODE mode = {};
-    IDirect3D8* d3d = nullptr;
+    ComRef<IDirect3D8> d3d;
     pDevice->GetCreationParameters(&cp);
-    if (SUCCEEDED(pDevice->GetDirect3D(&d3d)) && d3d)
-    {
+    if (SUCCEEDED(pDevice->GetDirect3D(d3d.Put())) && d3d)
         d3d->GetAdapterDisplayMode(cp.AdapterOrdinal, &mode);
-        d3d->Release();
-    }
 
-    auto release = [](IDirect3DSurface8* s) {
-        if (s)
-            s->Release();
-    };
-    std::unique_ptr<IDirect3DSurface8, decltype(release)> surface(nullptr, release);
-    IDirect3DSurface8* raw = nullptr;
-    if (FAILED(pDevice->CreateImageSurface(mode.Width, mode.Height, D3DFMT_A8R8G8B8, &raw)) || !raw)
+    ComRef<IDirect3DSurface8> surface;
+    if (FAILED(pDevice->CreateImageSurface(mode.Width, mode.Height, D3DFMT_A8R8G8B8, surface.Put())) || !surface)
         throw std::runtime_error("Function \"Screenshot\": IDirect3DDevice8::CreateImageSurface failed.");
-    surface.reset(raw);
+    IDirect3DSurface8* raw = surface;
     if (FAILED(pDevice->GetFrontBuffer(raw)))
         throw std::runtime_error("Function \"Screenshot\": IDirect3DDevice8::GetFrontBuffer failed.");
 

@@ -15,8 +15,8 @@ void EnvironmentMap::UpdateTextureMatrix(IDirect3DDevice8* device, uint32_t stag
 
 IDirect3DBaseTexture8* EnvironmentMap::GetTexture()
 {
-    if (m_pCube)
-        return reinterpret_cast<IDirect3DBaseTexture8*>(m_pCube);
+    if (IDirect3DCubeTexture8* cube = m_pCube)
+        return reinterpret_cast<IDirect3DBaseTexture8*>(cube);
     return m_Textures.empty() ? nullptr : m_Textures[0];
 }
 

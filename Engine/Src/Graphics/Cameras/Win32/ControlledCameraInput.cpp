@@ -3,6 +3,7 @@
 
 #include <dinput.h>
 
+#include "ComRef.h"
 #include "ControlledCamera.h"
 #include "Log.h"
 
@@ -10,8 +11,10 @@ namespace
 {
 CControlledCamera* g_pControlledCamera = nullptr;
 UINT_PTR g_TimerId = 0;
-IDirectInput8A* g_pDirectInput = nullptr;
-IDirectInputDevice8A* g_pMouse = nullptr;
+// Released at the end of the process, the mouse before DirectInput (the
+// reverse of their order here) and both after the camera below.
+ComRef<IDirectInput8A> g_pDirectInput;
+ComRef<IDirectInputDevice8A> g_pMouse;
 bool g_bMouseTried = false;
 bool g_bCursorShown = false;
 
@@ -26,20 +29,6 @@ void CALLBACK OnControlledCameraTimer(HWND, UINT, UINT_PTR, DWORD)
         g_pControlledCamera->OnTimer();
 }
 
-// Releases DirectInput at the end of the process.
-struct DirectInputRelease
-{
-    ~DirectInputRelease()
-    {
-        if (g_pMouse)
-            g_pMouse->Release();
-        if (g_pDirectInput)
-            g_pDirectInput->Release();
-        g_pMouse = nullptr;
-        g_pDirectInput = nullptr;
-    }
-} g_DirectInputRelease;
-
 // The instance lives to the end of the process, which saves its states.
 struct ControlledCameraRelease
 {
@@ -51,10 +40,10 @@ IDirectInput8A* GetDirectInput()
 {
     if (!g_pDirectInput &&
         FAILED(DirectInput8Create(GetModuleHandleA(nullptr), 0x0800, IID_IDirectInput8A,
-                                  reinterpret_cast<void**>(&g_pDirectInput), nullptr)))
+                                  g_pDirectInput.PutVoid(), nullptr)))
     {
         g_Log.Printf("Failed to create DirectInput8\n");
-        g_pDirectInput = nullptr;
+        g_pDirectInput.Detach(); // a failed creation hands back nothing
     }
     return g_pDirectInput;
 }
@@ -65,8 +54,8 @@ IDirectInputDevice8A* GetDirectInputMouse()
     {
         g_bMouseTried = true;
         IDirectInput8A* input = GetDirectInput();
-        if (input && FAILED(input->CreateDevice(GUID_SysMouse, &g_pMouse, nullptr)))
-            g_pMouse = nullptr;
+        if (input && FAILED(input->CreateDevice(GUID_SysMouse, g_pMouse.Put(), nullptr)))
+            g_pMouse.Detach(); // a failed creation hands back nothing
     }
     return g_pMouse;
 }

@@ -20,7 +20,8 @@ namespace
 const char* const kMeshSource = "..\\src\\Graphics\\Mesh";
 
 // Per-mesh dynamic vertex buffers; their cells stay put as the list grows.
-std::list<IDirect3DVertexBuffer8*> s_VertexBuffers;
+// Never destroyed: at the process's end Direct3D may already be gone.
+std::list<ComRef<IDirect3DVertexBuffer8>>& s_VertexBuffers = *new std::list<ComRef<IDirect3DVertexBuffer8>>;
 
 class CDeviceIndexStore : public CIndexBufferPool::IStore
 {
@@ -46,6 +47,7 @@ public:
         return data;
     }
     void Unlock(void* buffer) override { static_cast<IDirect3DIndexBuffer8*>(buffer)->Unlock(); }
+    // The pool keeps its buffer as an untyped handle and gives it back here.
     void Release(void* buffer) override { static_cast<IDirect3DIndexBuffer8*>(buffer)->Release(); }
 };
 
@@ -86,11 +88,11 @@ bool IntersectLineTriangle(const D3DXVECTOR3& origin, const D3DXVECTOR3& dir, co
 
 namespace MeshPools
 {
-IDirect3DVertexBuffer8** CreateMeshVertexBuffer(uint32_t length, const void* data, uint32_t fvf)
+const ComRef<IDirect3DVertexBuffer8>* CreateMeshVertexBuffer(uint32_t length, const void* data, uint32_t fvf)
 {
-    IDirect3DVertexBuffer8* buffer = nullptr;
+    ComRef<IDirect3DVertexBuffer8> buffer;
     const HRESULT hr = RenderStateManager::Instance().CreateVertexBuffer(length, D3DUSAGE_DYNAMIC, fvf,
-                                                                         D3DPOOL_DEFAULT, &buffer);
+                                                                         D3DPOOL_DEFAULT, buffer.Put());
     if (FAILED(hr))
     {
         g_Log.Printf("%s    ", GetErrorString(hr).c_str());
@@ -103,7 +105,7 @@ IDirect3DVertexBuffer8** CreateMeshVertexBuffer(uint32_t length, const void* dat
         std::memcpy(p, data, length);
         buffer->Unlock();
     }
-    s_VertexBuffers.push_back(buffer);
+    s_VertexBuffers.push_back(std::move(buffer));
     return &s_VertexBuffers.back();
 }
 
@@ -117,9 +119,6 @@ IDirect3DIndexBuffer8** AppendSharedIndices(uint32_t bytes, const void* data, ui
 
 void ReleaseAll()
 {
-    for (IDirect3DVertexBuffer8* buffer : s_VertexBuffers)
-        if (buffer)
-            buffer->Release();
     s_VertexBuffers.clear();
     s_SharedIndexBuffer.ReleaseAll();
     ReleaseNormalizationCubeMap();

@@ -15,7 +15,8 @@
 bool g_LightMapsEnabled = true;
 bool g_ValidateEnvironmentTechniques = false;
 bool g_CompiledMetaEffectsDump = false;
-IDirect3DCubeTexture8* g_NormalizationCubeMap = nullptr;
+// Never destroyed: at the process's end Direct3D may already be gone.
+ComRef<IDirect3DCubeTexture8>& g_NormalizationCubeMap = *new ComRef<IDirect3DCubeTexture8>;
 bool g_NormalizationCubeMapFailed = false;
 
 namespace
@@ -79,12 +80,12 @@ IDirect3DCubeTexture8* GetNormalizationCubeMap()
         return g_NormalizationCubeMap;
     IDirect3DDevice8* device = RenderStateManager::Instance().GetDevice();
     HRESULT hr = device ? device->CreateCubeTexture(256, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED,
-                                                    &g_NormalizationCubeMap)
+                                                    g_NormalizationCubeMap.Put())
                         : E_FAIL;
     if (FAILED(hr))
     {
         g_Log.Printf("Failed to create normalization cube map: %s\n", GetErrorString(hr).c_str());
-        g_NormalizationCubeMap = nullptr;
+        g_NormalizationCubeMap.Detach(); // a failed creation hands back no texture
         g_NormalizationCubeMapFailed = true;
         return nullptr;
     }
@@ -111,9 +112,7 @@ IDirect3DCubeTexture8* GetNormalizationCubeMap()
 
 void ReleaseNormalizationCubeMap()
 {
-    if (g_NormalizationCubeMap)
-        g_NormalizationCubeMap->Release();
-    g_NormalizationCubeMap = nullptr;
+    g_NormalizationCubeMap.Reset();
     g_NormalizationCubeMapFailed = false;
 }
 
@@ -607,9 +606,9 @@ void MeshMaterial::ReadMaps(FileStorage::CMemoryStream& stream, FileStorage::CAr
     s.ChooseEffect();
 }
 
-MeshMaterial* MeshMaterial::Clone(const MeshMaterial& source, const std::string& newName)
+std::unique_ptr<MeshMaterial> MeshMaterial::Clone(const MeshMaterial& source, const std::string& newName)
 {
-    MeshMaterial* clone = new MeshMaterial(source);
+    auto clone = std::make_unique<MeshMaterial>(source);
     clone->m_Name = newName;
     clone->RechooseEffect();
     return clone;

@@ -102,23 +102,24 @@ IDirect3DTexture8* MakeTexture(IDirect3DDevice8* device, FileStorage::CMemoryStr
 
 // Cube textures built from the same faces, keyed by the names of the face
 // pictures; the cache holds a reference of its own until it is emptied.
-std::map<std::string, IDirect3DCubeTexture8*> s_CubeCache;
+// Never destroyed: at the process's end Direct3D may already be gone.
+std::map<std::string, ComRef<IDirect3DCubeTexture8>>& s_CubeCache =
+    *new std::map<std::string, ComRef<IDirect3DCubeTexture8>>;
 } // namespace
 
 bool CheckTextureFormat(IDirect3DDevice8* device, D3DFORMAT format, bool refresh)
 {
-    if (refresh && s_pD3D)
-    {
-        s_pD3D->Release();
+    // The device holds the Direct3D object; no reference is kept here, so a
+    // refresh only forgets it.
+    if (refresh)
         s_pD3D = nullptr;
-    }
     if (!s_pD3D)
     {
-        if (!device || FAILED(device->GetDirect3D(&s_pD3D)))
+        ComRef<IDirect3D8> d3d;
+        if (!device || FAILED(device->GetDirect3D(d3d.Put())))
             return false;
-        s_pD3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &s_AdapterMode);
-        // The device holds the Direct3D object; no reference is kept here.
-        s_pD3D->Release();
+        d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &s_AdapterMode);
+        s_pD3D = d3d;
     }
     return SUCCEEDED(s_pD3D->CheckDeviceFormat(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, s_AdapterMode.Format, 0,
                                                D3DRTYPE_TEXTURE, format));
@@ -126,8 +127,6 @@ bool CheckTextureFormat(IDirect3DDevice8* device, D3DFORMAT format, bool refresh
 
 void ReleaseEnvironmentCubeCache()
 {
-    for (auto& entry : s_CubeCache)
-        entry.second->Release();
     s_CubeCache.clear();
     s_pD3D = nullptr;
 }
@@ -258,31 +257,10 @@ void DiffuseAlphaMap::LoadCombined(ITextureCache* scene, DiffuseMap* diffuse, Di
     }
 }
 
-EnvironmentMap::EnvironmentMap(const EnvironmentMap& other) : Map(other), m_pCube(other.m_pCube)
-{
-    if (m_pCube)
-        m_pCube->AddRef();
-}
-
-EnvironmentMap& EnvironmentMap::operator=(const EnvironmentMap& other)
-{
-    if (this != &other)
-    {
-        Map::operator=(other);
-        if (other.m_pCube)
-            other.m_pCube->AddRef();
-        if (m_pCube)
-            m_pCube->Release();
-        m_pCube = other.m_pCube;
-    }
-    return *this;
-}
-
-EnvironmentMap::~EnvironmentMap()
-{
-    if (m_pCube)
-        m_pCube->Release();
-}
+// Copies share the cube, each holding a reference of its own.
+EnvironmentMap::EnvironmentMap(const EnvironmentMap& other) = default;
+EnvironmentMap& EnvironmentMap::operator=(const EnvironmentMap& other) = default;
+EnvironmentMap::~EnvironmentMap() = default;
 
 void EnvironmentMap::AfterLoad(IDirect3DDevice8* device)
 {
@@ -295,19 +273,16 @@ void EnvironmentMap::AfterLoad(IDirect3DDevice8* device)
     auto cached = s_CubeCache.find(key);
     if (cached != s_CubeCache.end())
     {
-        if (m_pCube)
-            m_pCube->Release();
         m_pCube = cached->second;
-        m_pCube->AddRef();
         return;
     }
     if (m_Textures.size() < 6)
         return;
     IDirect3DTexture8* second = static_cast<IDirect3DTexture8*>(m_Textures[1]);
     D3DSURFACE_DESC desc;
-    IDirect3DCubeTexture8* cube = nullptr;
+    ComRef<IDirect3DCubeTexture8> cube;
     if (FAILED(second->GetLevelDesc(0, &desc)) ||
-        FAILED(device->CreateCubeTexture(desc.Width, 1, 0, desc.Format, D3DPOOL_MANAGED, &cube)))
+        FAILED(device->CreateCubeTexture(desc.Width, 1, 0, desc.Format, D3DPOOL_MANAGED, cube.Put())))
     {
         g_Log.Printf("Warning: Can't create cube environment map!\n");
         return;
@@ -321,19 +296,11 @@ void EnvironmentMap::AfterLoad(IDirect3DDevice8* device)
             g_Log.Printf("Warning: Can't load cube environment map!\n");
             break;
         }
-        IDirect3DSurface8* src = nullptr;
-        IDirect3DSurface8* dst = nullptr;
-        static_cast<IDirect3DTexture8*>(m_Textures[i])->GetSurfaceLevel(0, &src);
-        cube->GetCubeMapSurface(D3DCUBEMAP_FACES(face), 0, &dst);
+        ComRef<IDirect3DSurface8> src, dst;
+        static_cast<IDirect3DTexture8*>(m_Textures[i])->GetSurfaceLevel(0, src.Put());
+        cube->GetCubeMapSurface(D3DCUBEMAP_FACES(face), 0, dst.Put());
         if (!src || !dst || FAILED(device->CopyRects(src, nullptr, 0, dst, nullptr)))
             g_Log.Printf("Warning: Can't load cube environment map!\n");
-        if (src)
-            src->Release();
-        if (dst)
-            dst->Release();
     }
-    if (m_pCube)
-        m_pCube->Release();
     m_pCube = cube;
-    m_pCube->AddRef();
 }

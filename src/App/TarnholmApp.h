@@ -8,8 +8,14 @@
 #include <utility>
 #include <vector>
 
+#include <map>
+#include <memory>
+
+#include "AnimationCommands.h"
+#include "ObjectModifiers.h"
 #include "SceneRules.h"
 #include "ScreensaverApp.h"
+#include "Train.h"
 
 class COpenAutomateOptions;
 class GeomObject;
@@ -114,6 +120,31 @@ protected:
     float m_ClockBase = 0, m_ClockStart = 0;
     int m_ClockSecond = -1;
     bool m_bClockSynchronised = false;
+
+public:
+    // The train and its crew: the cars moved along the track, the driver's
+    // animation script and the whistle.
+    void InitAnimation();
+    void InitTrain();
+    void UpdateTrain();
+    void StepCrew();
+    void ApplyTrainTuning();
+    void OnWhistleFrame();
+    Train* GetTrain() const { return m_pTrain.get(); }
+    ObjectAnimationScript* GetCrewScript() const { return m_pCrewScript.get(); }
+
+protected:
+    void CopyTrainMaterials();
+    void ReadDarkeningZones();
+    void ApplyWagonSway(bool add);
+
+    std::unique_ptr<Train> m_pTrain;
+    std::unique_ptr<ObjectAnimationScript> m_pCrewScript;
+    std::unique_ptr<SkeletalAnimationModifier> m_pSkinning;
+    std::vector<DarkeningZone> m_DarkeningZones;
+    std::map<std::string, D3DMATERIAL8> m_SavedMaterials;
+    GeomObject* m_pWhistleRope = nullptr;
+    bool m_bWhistleRopeLooked = false;
 };
 
 // Appends every geometry object of the scene whose whole name matches the

@@ -130,6 +130,8 @@ void CTarnholmApp::LoadScene()
     g_Log.Printf("Loading scene completed\n");
 
     InitSounds();
+    InitAnimation();
+    InitTrain();
     InitZFightingObjects();
     InitSkyBox();
     InitPaintPlanes();

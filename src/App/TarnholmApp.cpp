@@ -174,6 +174,9 @@ void CTarnholmApp::OnTuningChanged(const std::string& path)
     case TUNING_SPECULAR_POWER:
         ApplySpecularPower();
         break;
+    case TUNING_TRAIN:
+        ApplyTrainTuning();
+        break;
     case TUNING_SMOKE:
         // Smoke that was not set up at the start (quality 0) stays off.
         if (!m_bSmokeSetUp)

@@ -4,14 +4,18 @@
 // the scene parts by object name, gives the train its sounds and draws one
 // frame of the scene in a fixed order.
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "AnimationCommands.h"
 #include "ComRef.h"
 #include "ObjectModifiers.h"
 #include "SceneRules.h"
 #include "ScreensaverApp.h"
+#include "Train.h"
 
 class COpenAutomateOptions;
 class GeomObject;
@@ -149,6 +153,30 @@ protected:
     // Whether the smoke was set up at the start: a later smoke edit cannot
     // turn on what was never built.
     bool m_bSmokeSetUp = false;
+public:
+    // The train and its crew: the cars moved along the track, the driver's
+    // animation script and the whistle.
+    void InitAnimation();
+    void InitTrain();
+    void UpdateTrain();
+    void StepCrew();
+    void ApplyTrainTuning();
+    void OnWhistleFrame();
+    Train* GetTrain() const { return m_pTrain.get(); }
+    ObjectAnimationScript* GetCrewScript() const { return m_pCrewScript.get(); }
+
+protected:
+    void CopyTrainMaterials();
+    void ReadDarkeningZones();
+    void ApplyWagonSway(bool add);
+
+    std::unique_ptr<Train> m_pTrain;
+    std::unique_ptr<ObjectAnimationScript> m_pCrewScript;
+    std::unique_ptr<SkeletalAnimationModifier> m_pSkinning;
+    std::vector<DarkeningZone> m_DarkeningZones;
+    std::map<std::string, D3DMATERIAL8> m_SavedMaterials;
+    GeomObject* m_pWhistleRope = nullptr;
+    bool m_bWhistleRopeLooked = false;
 };
 
 // Appends every geometry object of the scene whose whole name matches the

@@ -104,6 +104,8 @@ void CTarnholmApp::LoadScene()
     g_Log.Printf("Loading scene completed\n");
 
     InitSounds();
+    InitAnimation();
+    InitTrain();
     InitLODModifiers();
     InitFan();
     InitZFightingObjects();

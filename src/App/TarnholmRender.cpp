@@ -93,6 +93,8 @@ void CTarnholmApp::RenderFrame()
         camera->Apply(m_pd3dDevice);
     if (m_pMainScene->GetLightTable())
         m_pMainScene->GetLightTable()->Update();
+    UpdateTrain();
+    StepCrew();
 
     m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0xFFFFFFFF, 1.0f, 0);
     RenderSkyBox();

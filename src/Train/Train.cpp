@@ -121,9 +121,13 @@ void Train::AddCoupling(const ObjectFinder& locoScene, const std::string& prefix
     m_Couplings.push_back(std::move(coupling));
 }
 
-void Train::AddDriveRods(DriveRodSet* rods)
+void Train::AddDriveRods(const ObjectFinder& locoScene, const std::string& prefix, const std::string& crosshead,
+                         const std::string& wheel, const std::string& firstGuide, const std::string& secondGuide,
+                         float phase)
 {
-    m_DriveRods.emplace_back(rods);
+    auto rods = std::make_unique<DriveRodSet>();
+    rods->Init(locoScene, prefix, crosshead, wheel, firstGuide, secondGuide, phase);
+    m_DriveRods.push_back(std::move(rods));
 }
 
 float Train::GetTrackLength() const

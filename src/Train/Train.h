@@ -28,8 +28,6 @@ struct WheelBinding
     Object* object;
 };
 
-class DriveRodSet;
-
 class Train
 {
 public:
@@ -53,7 +51,9 @@ public:
     void AddWagon(Wagon* wagon) { m_Wagons.emplace_back(wagon); }
     void AddCoupling(const ObjectFinder& locoScene, const std::string& prefix, const std::string& rearAttachment,
                      const std::string& frontAttachment);
-    void AddDriveRods(DriveRodSet* rods);
+    void AddDriveRods(const ObjectFinder& locoScene, const std::string& prefix, const std::string& crosshead,
+                      const std::string& wheel, const std::string& firstGuide, const std::string& secondGuide,
+                      float phase);
     void AddWheel(Object* wheel, float radius) { m_Wheels.push_back({radius, wheel}); }
 
     bool Update(float dt);
@@ -80,6 +80,8 @@ public:
     size_t GetWagonCount() const { return m_Wagons.size(); }
     Wagon* GetWagon(size_t index) const { return index < m_Wagons.size() ? m_Wagons[index].get() : nullptr; }
     bool IsEnabled() const { return m_bEnabled; }
+    size_t GetWheelCount() const { return m_Wheels.size(); }
+    size_t GetDriveRodCount() const { return m_DriveRods.size(); }
 
 private:
     Vec3 SampleAt(float distance);
@@ -101,11 +103,3 @@ private:
     Vec3 m_LastGoodSample{0, 0, 0};
 };
 
-// The locomotive's drive rods follow its driving wheel; updated after the
-// wheels have turned.
-class DriveRodSet
-{
-public:
-    virtual ~DriveRodSet() = default;
-    virtual void Update() = 0;
-};

@@ -160,13 +160,19 @@ void Wagon::Init(const ObjectFinder& scene, int type, const std::string& prefix,
         const std::string name = prefix + suffix;
         Object* dummy = scene ? scene(name) : nullptr;
         if (!dummy)
-        {
             g_Log.Printf("Error while initializing wagon, no dummy with name %s\n", name.c_str());
-            continue;
-        }
+        // A missing dummy keeps its slot: the later parts keep their indexes.
         m_Parts.emplace_back();
         m_Parts.back().Bind(dummy, origin);
     }
+}
+
+bool Wagon::Has(std::initializer_list<size_t> parts) const
+{
+    for (size_t k : parts)
+        if (k >= m_Parts.size() || !m_Parts[k].object)
+            return false;
+    return true;
 }
 
 WagonPart* Wagon::GetPart(size_t index)
@@ -208,7 +214,7 @@ void Wagon::AddSway(bool rotation, const D3DXVECTOR3& axis, float amplitude, flo
     o.SetAmplitude(amplitude);
     o.SetRate(rate);
     for (size_t k : BodyParts())
-        if (k < m_Parts.size())
+        if (Has({k}))
         {
             (rotation ? m_Parts[k].rotations : m_Parts[k].translations).push_back(o);
             m_Parts[k].hasSway = true;
@@ -286,7 +292,8 @@ Wagon::FrontGroup Wagon::PlaceFrontGroup(const TrackSampler& sample, int directi
     g.s2 = Sample(sample, 2, direction, position);
     g.w1 = HeadingMatrix(g.s1, g.s2);
     g.b0 = Between(0, 1, g.s1, 2, g.s2);
-    Place(0, g.w1, g.b0, true);
+    if (Has({0}))
+        Place(0, g.w1, g.b0, true);
     Place(1, g.w1, g.s1, false);
     Place(2, g.w1, g.s2, false);
     return g;
@@ -295,62 +302,76 @@ Wagon::FrontGroup Wagon::PlaceFrontGroup(const TrackSampler& sample, int directi
 void CSimpleWagon::PlaceOnTrack(const TrackSampler& sample, int direction, float position, float dt, float speed)
 {
     UpdateSway(dt, speed);
-    if (m_Parts.size() < 3)
-        return; // too few dummies to take the samples from
+    if (!Has({1, 2}))
+        return; // no samples to stand on
     const FrontGroup front = PlaceFrontGroup(sample, direction, position);
-    if (m_Parts.size() == 4)
+    if (Has({0, 3}))
         Place(3, front.w1, front.b0, false);
 }
 
 void CTenderWagon::PlaceOnTrack(const TrackSampler& sample, int direction, float position, float dt, float speed)
 {
     UpdateSway(dt, speed);
-    if (m_Parts.size() < 5)
+    if (!Has({1, 2}))
         return;
     const FrontGroup front = PlaceFrontGroup(sample, direction, position);
     for (size_t k = 3; k <= 4; ++k)
-        Place(k, front.w1, Sample(sample, k, direction, position), false);
-    if (m_Parts.size() == 6)
+        if (Has({k}))
+            Place(k, front.w1, Sample(sample, k, direction, position), false);
+    if (Has({0, 5}))
         Place(5, front.w1, front.b0, false);
 }
 
 void CLocomotive::PlaceOnTrack(const TrackSampler& sample, int direction, float position, float dt, float speed)
 {
     UpdateSway(dt, speed);
-    if (m_Parts.size() < 6)
+    if (!Has({1, 2}))
         return;
     const FrontGroup front = PlaceFrontGroup(sample, direction, position);
-    const Vec3 s4 = Sample(sample, 4, direction, position), s5 = Sample(sample, 5, direction, position);
     // The rear group hangs between the body point and the rear sample.
-    const Vec3 b3 = Between(3, 0, front.b0, 4, s4);
+    if (!Has({0, 4}))
+        return;
+    const Vec3 s4 = Sample(sample, 4, direction, position);
     const D3DXMATRIX w2 = HeadingMatrix(front.b0, s4);
-    Place(3, w2, b3, true);
     Place(4, w2, s4, false);
-    Place(5, w2, s5, false);
-    if (m_Parts.size() == 7)
+    if (Has({5}))
+        Place(5, w2, Sample(sample, 5, direction, position), false);
+    if (!Has({3}))
+        return;
+    const Vec3 b3 = Between(3, 0, front.b0, 4, s4);
+    Place(3, w2, b3, true);
+    if (Has({6}))
         Place(6, w2, b3, false);
 }
 
 void CLumberWagon::PlaceOnTrack(const TrackSampler& sample, int direction, float position, float dt, float speed)
 {
     UpdateSway(dt, speed);
-    if (m_Parts.size() < 7)
-        return;
-    const FrontGroup front = PlaceFrontGroup(sample, direction, position);
-    const Vec3 s4 = Sample(sample, 4, direction, position), s5 = Sample(sample, 5, direction, position);
-    const D3DXMATRIX w2 = HeadingMatrix(s4, s5);
-    const Vec3 b3 = Between(3, 4, s4, 5, s5);
-    Place(3, w2, b3, true);
-    Place(4, w2, s4, false);
-    Place(5, w2, s5, false);
-    if (m_Parts.size() == 9)
+    FrontGroup front;
+    const bool frontPlaced = Has({1, 2});
+    if (frontPlaced)
+        front = PlaceFrontGroup(sample, direction, position);
+    const bool rearPlaced = Has({4, 5});
+    Vec3 b3{0, 0, 0};
+    D3DXMATRIX w2;
+    if (rearPlaced)
     {
-        Place(7, front.w1, front.b0, false);
-        Place(8, w2, b3, false);
+        const Vec3 s4 = Sample(sample, 4, direction, position), s5 = Sample(sample, 5, direction, position);
+        w2 = HeadingMatrix(s4, s5);
+        b3 = Between(3, 4, s4, 5, s5);
+        Place(3, w2, b3, true);
+        Place(4, w2, s4, false);
+        Place(5, w2, s5, false);
     }
+    if (frontPlaced && Has({0, 7}))
+        Place(7, front.w1, front.b0, false);
+    if (rearPlaced && Has({3, 8}))
+        Place(8, w2, b3, false);
     // The load lies on both bogie groups and tilts with their heights.
-    const Vec3 p0 = m_Parts[0].object ? TranslationOf(m_Parts[0].object->GetLocalMatrix()) : front.b0;
-    const Vec3 p3 = m_Parts[3].object ? TranslationOf(m_Parts[3].object->GetLocalMatrix()) : b3;
+    if (!frontPlaced || !rearPlaced || !Has({0, 3, 6}))
+        return;
+    const Vec3 p0 = TranslationOf(m_Parts[0].object->GetLocalMatrix());
+    const Vec3 p3 = TranslationOf(m_Parts[3].object->GetLocalMatrix());
     const float d6 = m_Parts[6].distance;
     Vec3 load = Weighted(d6 - m_Parts[0].distance, p3, m_Parts[3].distance - d6, p0);
     load.z -= m_Parts[0].rest._43;
@@ -389,9 +410,16 @@ void COneDummyWagon::PlaceOnTrack(const TrackSampler& sample, int direction, flo
 void WagonCoupling::Init(const ObjectFinder& scene, const std::string& prefix, const std::string& rearAttachment,
                          const std::string& frontAttachment, const Object* origin)
 {
-    const char* numbers[3] = {"01", "02", "03"};
+    const std::string names[5] = {prefix + "01", prefix + "02", prefix + "03", rearAttachment, frontAttachment};
+    m_bComplete = true;
+    for (int i = 0; i < 5; ++i)
+        if (!scene || !scene(names[i]))
+        {
+            g_Log.Printf("Error while initializing coupling, no dummy with name %s\n", names[i].c_str());
+            m_bComplete = false;
+        }
     for (int i = 0; i < 3; ++i)
-        m_Parts[i].Bind(scene ? scene(prefix + numbers[i]) : nullptr, origin);
+        m_Parts[i].Bind(scene ? scene(names[i]) : nullptr, origin);
     // The attachments carry the offset from their dummy to the coupling's end.
     const std::string attachments[2] = {rearAttachment, frontAttachment};
     for (int i = 0; i < 2; ++i)
@@ -405,9 +433,8 @@ void WagonCoupling::Init(const ObjectFinder& scene, const std::string& prefix, c
 
 void WagonCoupling::Update()
 {
-    for (const WagonPart& part : m_Parts)
-        if (!part.object)
-            return;
+    if (!m_bComplete)
+        return; // logged at set-up; a missing dummy is never written
     const D3DXMATRIX ma = m_Parts[3].rest * m_Parts[3].object->GetLocalMatrix();
     const D3DXMATRIX mb = m_Parts[4].rest * m_Parts[4].object->GetLocalMatrix();
     const Vec3 a = TranslationOf(ma), b = TranslationOf(mb);
@@ -421,4 +448,135 @@ void WagonCoupling::Update()
     const D3DXMATRIX turn = WithoutTranslation(m_Parts[0].rest, false);
     PlaceObject(m_Parts[1].object, turn * ma);
     PlaceObject(m_Parts[2].object, turn * mb);
+}
+
+// ---------------------------------------------------------------- drive rods
+
+namespace
+{
+float SafeAcos(float x)
+{
+    return std::acos(std::max(-1.0f, std::min(1.0f, x)));
+}
+
+float Horizontal(const D3DXMATRIX& a, const D3DXMATRIX& b)
+{
+    const float dx = a._41 - b._41, dy = a._42 - b._42;
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+D3DXMATRIX Offset(const D3DXMATRIX& from, const D3DXMATRIX& to)
+{
+    return Translation(from._41 - to._41, from._42 - to._42, from._43 - to._43);
+}
+
+// A rod between two joints: its point by the link lengths and its pitched
+// heading, turned a quarter either way.
+// The point is (wa x a + wb x b) / (wa + wb).
+D3DXMATRIX RodMatrix(const D3DXMATRIX& rest, const Vec3& a, float wa, const Vec3& b, float wb, const Vec3& from,
+                     const Vec3& to, float quarter)
+{
+    const Vec3 point = Weighted(wb, b, wa, a);
+    const D3DXVECTOR3 dir = Direction(from, to);
+    return rest * Pitch(dir) * HeadingOf(dir, quarter) * Translation(point.x, point.y, point.z);
+}
+} // namespace
+
+void DriveRodSet::Init(const ObjectFinder& scene, const std::string& prefix, const std::string& crosshead,
+                       const std::string& wheel, const std::string& firstGuide, const std::string& secondGuide,
+                       float phase)
+{
+    auto find = [&](const std::string& name) -> Object* {
+        Object* object = scene ? scene(name) : nullptr;
+        if (!object)
+            g_Log.Printf("Error while initializing drive rods, no object with name %s\n", name.c_str());
+        return object;
+    };
+    // Only geometry objects count as wheel and crosshead.
+    auto findGeom = [&](const std::string& name) -> Object* {
+        Object* object = find(name);
+        if (object && object->GetTypeId() != OBJECT_TYPE_GEOM)
+        {
+            g_Log.Printf("Error while initializing drive rods, %s is no geometry object\n", name.c_str());
+            return nullptr;
+        }
+        return object;
+    };
+    const char* numbers[JOINTS] = {"01", "02", "03", "04", "05", "08"};
+    for (int j = 0; j < JOINTS; ++j)
+    {
+        m_Joints[j].object = find(prefix + numbers[j]);
+        m_Joints[j].rest = m_Joints[j].object ? m_Joints[j].object->GetLocalMatrix() : Identity();
+        m_Joints[j].offset = Identity();
+    }
+    m_pCrosshead = findGeom(crosshead);
+    m_CrossheadRest = m_pCrosshead ? m_pCrosshead->GetLocalMatrix() : Identity();
+    m_pWheel = findGeom(wheel);
+    m_pFirstGuide = find(firstGuide);
+    m_pSecondGuide = find(secondGuide);
+    m_Phase = phase;
+
+    Object* j06 = find(prefix + "06");
+    Object* j07 = find(prefix + "07");
+    const D3DXMATRIX identity = Identity();
+    const D3DXMATRIX& g1 = m_pFirstGuide ? m_pFirstGuide->GetLocalMatrix() : identity;
+    const D3DXMATRIX& g2 = m_pSecondGuide ? m_pSecondGuide->GetLocalMatrix() : identity;
+    m_Joints[J01].offset = Offset(m_Joints[J01].rest, g1);
+    m_Joints[J03].offset = Offset(m_Joints[J03].rest, g1);
+    m_Joints[J05].offset = Offset(m_Joints[J05].rest, g2);
+    if (m_Joints[J08].object && m_pSecondGuide)
+        m_Joints[J08].offset = Offset(m_Joints[J08].object->GetWorldMatrix(), m_pSecondGuide->GetWorldMatrix());
+    m_CrankRadius = j06 ? Horizontal(m_Joints[J01].rest, j06->GetLocalMatrix()) : 0;
+    m_L12 = Horizontal(m_Joints[J01].rest, m_Joints[J02].rest);
+    m_L23 = Horizontal(m_Joints[J02].rest, m_Joints[J03].rest);
+    m_L34 = Horizontal(m_Joints[J03].rest, m_Joints[J04].rest);
+    m_L45 = Horizontal(m_Joints[J04].rest, m_Joints[J05].rest);
+    if (j07 && m_pCrosshead)
+    {
+        const D3DXMATRIX& a = j07->GetWorldMatrix();
+        const D3DXMATRIX& b = m_pCrosshead->GetWorldMatrix();
+        const float dx = a._41 - b._41, dy = a._42 - b._42, dz = a._43 - b._43;
+        m_L7c = std::sqrt(dx * dx + dy * dy + dz * dz);
+    }
+}
+
+void DriveRodSet::Update()
+{
+    // Without the wheel or the guides nothing drives the rods (logged at set-up).
+    if (!m_pWheel || !m_pFirstGuide || !m_pSecondGuide)
+        return;
+    D3DXMATRIX turn;
+    D3DXMatrixRotationY(&turn, m_Phase);
+    const D3DXMATRIX crank = m_pWheel->GetLocalMatrix() * turn;
+    const float c = crank._11;
+    const D3DXMATRIX& g1 = m_pFirstGuide->GetLocalMatrix();
+    const D3DXMATRIX& g2 = m_pSecondGuide->GetLocalMatrix();
+    const D3DXMATRIX pin = Translation(m_CrankRadius, 0, 0);
+
+    for (int j : {J01, J03})
+        if (m_Joints[j].object)
+            PlaceObject(m_Joints[j].object, m_Joints[j].rest * pin * crank * m_Joints[j].offset * g1);
+    if (m_Joints[J05].object)
+        PlaceObject(m_Joints[J05].object,
+                    m_Joints[J05].rest * m_Joints[J05].offset * Translation(c * m_CrankRadius, 0, 0) * g2);
+    const bool has01 = m_Joints[J01].object != nullptr, has03 = m_Joints[J03].object != nullptr,
+               has05 = m_Joints[J05].object != nullptr;
+    const Vec3 p01 = has01 ? TranslationOf(m_Joints[J01].object->GetLocalMatrix()) : Vec3{0, 0, 0};
+    const Vec3 p03 = has03 ? TranslationOf(m_Joints[J03].object->GetLocalMatrix()) : Vec3{0, 0, 0};
+    const Vec3 p05 = has05 ? TranslationOf(m_Joints[J05].object->GetLocalMatrix()) : Vec3{0, 0, 0};
+    if (m_Joints[J02].object && has01 && has03)
+        PlaceObject(m_Joints[J02].object,
+                    RodMatrix(m_Joints[J02].rest, p01, m_L23, p03, m_L12, p01, p03, kPi / 2));
+    if (m_Joints[J04].object && has03 && has05)
+        PlaceObject(m_Joints[J04].object,
+                    RodMatrix(m_Joints[J04].rest, p03, m_L45, p05, m_L34, p05, p03, -kPi / 2));
+    if (m_pCrosshead)
+    {
+        D3DXMATRIX swing;
+        D3DXMatrixRotationY(&swing, 0.2f * (SafeAcos(c) - kPi / 2));
+        PlaceObject(m_pCrosshead, swing * m_CrossheadRest);
+    }
+    if (m_Joints[J08].object)
+        PlaceObject(m_Joints[J08].object, m_Joints[J08].rest * m_Joints[J08].offset *
+                                              Translation(-0.2f * m_L7c * c, 0, 0) * g2);
 }

@@ -3,6 +3,7 @@
 // the track every frame, their bodies rocked by small oscillations whose
 // strength grows with the speed; and the couplings between the cars.
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -75,8 +76,9 @@ public:
 
     virtual ~Wagon() = default;
     virtual void UpdateSway(float dt, float speed);
-    // Binds prefix + "01".. (the count by type); a missing dummy is logged
-    // and skipped.
+    // Binds prefix + "01".. (the count by type). A missing dummy is logged
+    // once and keeps its slot with no object, so the other parts keep their
+    // indexes; what needs the missing part is not placed.
     virtual void Init(const ObjectFinder& scene, int type, const std::string& prefix, const Object* origin);
     virtual WagonPart* GetPart(size_t index);
     virtual void PlaceOnTrack(const TrackSampler& sample, int direction, float position, float dt, float speed) = 0;
@@ -89,6 +91,8 @@ public:
     size_t GetPartCount() const { return m_Parts.size(); }
 
 protected:
+    // True when every listed part has its dummy.
+    bool Has(std::initializer_list<size_t> parts) const;
     void UpdatePartSway(WagonPart& part, float dt);
     // The parts that carry the body's sway: part 0 (and part 3 of the lumber car).
     virtual std::vector<size_t> BodyParts() const { return {0}; }
@@ -162,4 +166,48 @@ public:
 
 private:
     WagonPart m_Parts[5];
+    bool m_bComplete = false;
+};
+
+// One side's drive rods: joint dummies moved by the turning driving wheel,
+// the crank pin on the wheel, the rods between the joints and the crosshead
+// sliding along its guide.
+class DriveRodSet
+{
+public:
+    // Binds prefix + "01".."08", the crosshead and the wheel (geometry
+    // objects only) and the two guides. What is missing is logged once and
+    // the steps that need it are left out every frame.
+    void Init(const ObjectFinder& scene, const std::string& prefix, const std::string& crosshead,
+              const std::string& wheel, const std::string& firstGuide, const std::string& secondGuide, float phase);
+    void Update();
+
+    float GetCrankRadius() const { return m_CrankRadius; }
+
+private:
+    struct Joint
+    {
+        Object* object = nullptr;
+        D3DXMATRIX rest;
+        D3DXMATRIX offset; // to its guide
+    };
+    enum
+    {
+        J01,
+        J02,
+        J03,
+        J04,
+        J05,
+        J08,
+        JOINTS
+    };
+    Joint m_Joints[JOINTS];
+    Object* m_pCrosshead = nullptr;
+    D3DXMATRIX m_CrossheadRest;
+    Object* m_pWheel = nullptr;
+    Object* m_pFirstGuide = nullptr;
+    Object* m_pSecondGuide = nullptr;
+    float m_CrankRadius = 0;
+    float m_L12 = 0, m_L23 = 0, m_L34 = 0, m_L45 = 0, m_L7c = 0;
+    float m_Phase = 0;
 };

@@ -377,6 +377,8 @@ TEST(SceneContent, VertexFormatsAndMapsAreWhatTheEffectsNeed)
     EXPECT_EQ(skin.fvf, 0x111Cu);
     for (const BoneRef& b : skin.bones)
         EXPECT_NE(t.KindOf(b.objectName), ABSENT) << b.objectName;
+    // It hangs where its skeleton does, so that it binds and rides with it.
+    EXPECT_EQ(t.objects.at("Loco_chief01").node.parentName, t.objects.at("Bip01").node.parentName);
     // Ground, receivers and buildings carry light maps on the second set.
     for (const auto& n : l.Matching("Land.*|City_.*|Factory_.*|Ore_.*|Red_stones.*|Rail.*"))
     {

@@ -263,4 +263,42 @@ TEST_F(GlobalDebugTimer, AnimationCommandPlaysItsFramesOnce)
     }
     EXPECT_TRUE(command.IsFinished());
 }
+
+TEST_F(GlobalDebugTimer, WhistleFrameCallsBackOncePerPass)
+{
+    Object bip("Bip01");
+    D3DXMATRIX m;
+    for (uint32_t ms = 0; ms <= 16000; ms += 100)
+    {
+        D3DXMatrixTranslation(&m, float(ms), 0, 0);
+        bip.AddKey(ms, m);
+    }
+    int whistles = 0;
+    bip.AddTimedCallback(bip.GetFrameTime() * 445, [&](int, Object*, float) { ++whistles; });
+    ObjectAnimationScript script;
+    script.SetObject(&bip);
+    script.AddCommand(boost::make_shared<CMatrixAnimationCommand>(440, 450)); // passes the whistle
+    script.AddCommand(boost::make_shared<CMatrixAnimationCommand>(100, 110));
+    script.AddCommand(boost::make_shared<CGotoCommand>(0));
+    script.Start();
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    // Runs frames until the script has moved on to the command `index`.
+    auto runTo = [&](int index) {
+        for (int frame = 0; frame < 1000 && script.GetCurrentIndex() != index; ++frame)
+        {
+            Frames(1);
+            bip.UpdateWorldMatrix(identity);
+            script.Step();
+        }
+        EXPECT_EQ(script.GetCurrentIndex(), index);
+    };
+    runTo(1);
+    EXPECT_EQ(whistles, 1);
+    runTo(2);
+    runTo(0);
+    EXPECT_EQ(whistles, 1); // the other range and the jump back do not whistle
+    runTo(1);
+    EXPECT_EQ(whistles, 2);
+}
 } // namespace

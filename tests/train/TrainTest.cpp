@@ -162,22 +162,47 @@ TEST(Wagons, SimpleWagonStandsOnItsSamplesHeadedAlongTheTrack)
     EXPECT_NEAR(scene.At("Car_01")._22, -1, 1e-6);
 }
 
-TEST(Wagons, MissingDummyIsLoggedAndTheRestMovesUp)
+TEST(Wagons, MissingDummyKeepsItsSlotAndWhatNeedsItStays)
 {
     Dummies scene;
     Object* origin = scene.Add("Dummy_loco00", 0);
     scene.Add("Car_01", 500);
-    scene.Add("Car_03", 700);
+    scene.Add("Car_02", 300);
     scene.Add("Car_04", 500, 0, 9);
     LogCapture log;
     CSimpleWagon wagon;
     wagon.Init(scene.Finder(), Wagon::SIMPLE, "Car_", origin);
-    EXPECT_EQ(log.Text(), "Error while initializing wagon, no dummy with name Car_02\n");
-    ASSERT_EQ(wagon.GetPartCount(), 3u);
-    wagon.PlaceOnTrack(Straight, 1, 5000, 0.01f, 0);
-    EXPECT_FLOAT_EQ(scene.At("Car_03")._41, 4300); // the old part 2 is part 1 now
-    EXPECT_FLOAT_EQ(scene.At("Car_04")._41, 4500); // sampled as part 2
-    EXPECT_EQ(wagon.GetPart(3), nullptr);
+    EXPECT_EQ(log.Text(), "Error while initializing wagon, no dummy with name Car_03\n");
+    ASSERT_EQ(wagon.GetPartCount(), 4u); // one slot per dummy
+    EXPECT_EQ(wagon.GetPart(2)->object, nullptr);
+    EXPECT_FLOAT_EQ(wagon.GetPart(3)->distance, 500); // not moved up
+    wagon.AddTranslationSway(D3DXVECTOR3(0, 0, 1), 40, 40);
+    wagon.PlaceOnTrack(Straight, 1, 5000, 0.01f, 3000);
+    // Without its rear sample the car is not placed at all.
+    EXPECT_FLOAT_EQ(scene.At("Car_01")._41, 500);
+    EXPECT_FLOAT_EQ(scene.At("Car_02")._41, 300);
+    EXPECT_FLOAT_EQ(scene.At("Car_04")._41, 500);
+    EXPECT_FALSE(wagon.GetPart(2)->hasSway);
+}
+
+TEST(Wagons, LumberCarWithoutTwoDummiesPlacesTheRest)
+{
+    Dummies scene;
+    Object* origin = scene.Add("Dummy_loco00", 0);
+    const float at[9] = {2150, 2000, 2300, 2750, 2600, 2900, 2450, 2150, 2750};
+    for (int i = 0; i < 9; ++i)
+        if (i != 3 && i != 6) // the rear body and the load are missing
+            scene.Add("Lumber_0" + std::to_string(i + 1), at[i]);
+    CLumberWagon wagon;
+    wagon.Init(scene.Finder(), Wagon::LUMBER, "Lumber_", origin);
+    ASSERT_EQ(wagon.GetPartCount(), 9u);
+    wagon.AddRotationSway(D3DXVECTOR3(1, 0, 0), 0.01f, 0.02f); // on part 0 only
+    EXPECT_TRUE(wagon.GetPart(0)->hasSway);
+    EXPECT_FALSE(wagon.GetPart(3)->hasSway);
+    wagon.PlaceOnTrack(Straight, 1, 10000, 0.01f, 2000);
+    EXPECT_FLOAT_EQ(scene.At("Lumber_01")._41, 7850); // front body between its samples
+    EXPECT_FLOAT_EQ(scene.At("Lumber_05")._41, 7400); // rear samples still stand
+    EXPECT_FLOAT_EQ(scene.At("Lumber_09")._41, 2750); // needs the rear body: untouched
 }
 
 TEST(Wagons, TooFewDummiesPlaceNothing)
@@ -314,6 +339,83 @@ TEST_F(SquareTrack, SameDirectionDoesNothing)
     m_Train.SetDirection(2);
     EXPECT_EQ(m_Train.GetDirection(), 2);
     EXPECT_EQ(m_Train.GetSpeed(), -2000); // at once, at the speed of the section
+}
+
+TEST(Couplings, MissingDummyIsLoggedAndNothingIsWritten)
+{
+    Dummies scene;
+    Object* origin = scene.Add("Dummy_loco00", 0);
+    scene.Add("C_01", 1200, 0, 60);
+    scene.Add("C_03", 1230, 0, 60);
+    scene.Add("Rear", 1000);
+    scene.Add("Front", 1400);
+    LogCapture log;
+    WagonCoupling coupling;
+    coupling.Init(scene.Finder(), "C_", "Rear", "Front", origin);
+    EXPECT_EQ(log.Text(), "Error while initializing coupling, no dummy with name C_02\n");
+    coupling.Update();
+    EXPECT_FLOAT_EQ(scene.At("C_01")._41, 1200);
+    EXPECT_FLOAT_EQ(scene.At("Rear")._41, 1000);
+}
+
+TEST(Couplings, ClosesBetweenItsAttachments)
+{
+    Dummies scene;
+    Object* origin = scene.Add("Dummy_loco00", 0);
+    scene.Add("C_01", 1200, 0, 60);
+    scene.Add("C_02", 1170, 0, 60);
+    scene.Add("C_03", 1230, 0, 60);
+    Object* rear = scene.Add("Rear", 1000);
+    Object* front = scene.Add("Front", 1400);
+    WagonCoupling coupling;
+    coupling.Init(scene.Finder(), "C_", "Rear", "Front", origin);
+    // Both cars moved 3000 along the straight track, turned as the cars are.
+    const D3DXMATRIX turn(-1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+    D3DXMATRIX a = turn, b = turn;
+    a._41 = 4000;
+    b._41 = 3600;
+    rear->SetLocalMatrix(a);
+    front->SetLocalMatrix(b);
+    coupling.Update();
+    // The ends sit at the attachments' ends, the middle between them.
+    const float e1 = scene.At("C_02")._41, e2 = scene.At("C_03")._41, mid = scene.At("C_01")._41;
+    EXPECT_NEAR(std::fabs(e1 - e2), 60, 1e-3);
+    EXPECT_NEAR(mid, (e1 + e2) / 2, 1e-3);
+    EXPECT_NEAR(scene.At("C_01")._43, 60, 1e-3);
+}
+
+TEST_F(SquareTrack, WheelsTurnByTheDistanceAndAFlatWheelIsSkipped)
+{
+    Object* wheel = m_Scene.Add("Loco_wheel01", 0);
+    Object* flat = m_Scene.Add("Loco_wheel02", 0);
+    m_Train.AddWheel(wheel, 50);
+    m_Train.AddWheel(flat, 0);
+    m_Train.SetPosition(100);
+    m_Train.GetSpeedController().SetSpeed(500);
+    m_Train.Update(0.1f); // 50 units: one radian
+    EXPECT_NEAR(wheel->GetLocalMatrix()._11, std::cos(1.0f), 1e-5);
+    EXPECT_NEAR(wheel->GetLocalMatrix()._12, std::sin(1.0f), 1e-5);
+    EXPECT_TRUE(std::isfinite(flat->GetLocalMatrix()._11));
+    EXPECT_EQ(flat->GetLocalMatrix()._11, 1);
+}
+
+TEST(DriveRods, MissingWheelIsLoggedOnceAndNothingMoves)
+{
+    Dummies scene;
+    for (int i = 1; i <= 8; ++i)
+        scene.Add("Bar_0" + std::to_string(i), 600.0f - 50 * i, -95, 80);
+    scene.Add("Guide1", 450);
+    scene.Add("Guide2", 900);
+    LogCapture log;
+    DriveRodSet rods;
+    rods.Init(scene.Finder(), "Bar_", "Crosshead", "Wheel", "Guide1", "Guide2", 1.5707964f);
+    EXPECT_EQ(log.Text(), "Error while initializing drive rods, no object with name Crosshead\n"
+                          "Error while initializing drive rods, no object with name Wheel\n");
+    const std::string once = log.Text();
+    for (int frame = 0; frame < 3; ++frame)
+        rods.Update();
+    EXPECT_FLOAT_EQ(scene.At("Bar_01")._41, 550);
+    EXPECT_EQ(log.Text(), once); // not again every frame
 }
 
 TEST(Darkening, ZonesTable)

@@ -448,8 +448,9 @@ void CLocomotive::Driver()
         m_Scene.ObjectRecord(bones[b].name, rec);
     }
 
-    // The skinned figure, in the train's frame (its object sits at the
-    // origin): each box of the body follows one bone.
+    // The skinned figure rides in the cab beside its bones, so that it binds
+    // where they stand whenever the skinning first runs: each box of the
+    // body follows one bone, given in the cab's frame.
     std::vector<Vertex111C> verts;
     std::vector<uint16_t> idx;
     auto limb = [&](uint8_t bone, const Vec3& centre, float sx, float sy, float sz) {
@@ -475,8 +476,7 @@ void CLocomotive::Driver()
         for (uint32_t i : b.Indices())
             idx.push_back(uint16_t(first + i));
     };
-    const Vec3 cabAt = At(cab);
-    auto world = [&](const char* bone) { return rest[bone] + cabAt; };
+    auto world = [&](const char* bone) { return rest[bone]; };
     limb(0, world("Bip01") - V3(0, 0, 95), 40, 50, 95);                    // legs
     limb(1, world("Bip01 Spine"), 45, 55, 60);                             // body
     limb(2, world("Bip01 Head"), 26, 24, 30);                              // head
@@ -491,7 +491,7 @@ void CLocomotive::Driver()
     GeomObjectRecord chief;
     float m[16];
     TranslationMatrix(m, V3(0, 0, 0));
-    chief.node = ArchiveTool::MakeNode(kSceneRootName, m);
+    chief.node = ArchiveTool::MakeNode(cab, m);
     chief.frames.resize(1);
     chief.frames[0].meshes.push_back(mesh);
     m_Scene.ObjectRecord("Loco_chief01", chief);

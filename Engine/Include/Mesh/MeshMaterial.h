@@ -169,6 +169,7 @@ public:
     bool IsTwoSided() const { return m_TwoSided != 0; }
     uint32_t GetAlphaRef() const { return m_AlphaRef; }
     const D3DMATERIAL8& GetD3DMaterial() const { return m_Material; }
+    void SetD3DMaterial(const D3DMATERIAL8& material) { m_Material = material; }
     MaterialEffectState& GetEffectState() { return m_State; }
     const MaterialEffectState& GetEffectState() const { return m_State; }
     int GetPassCount() const { return m_State.GetPassCount(); }

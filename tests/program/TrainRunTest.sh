@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The train under Wine on Xvfb, seen from its first riding camera: the
+# locomotive stands where that camera's projection puts it, frame after
+# frame, while the landscape behind it goes by. A crew script in the working
+# folder whistles first, then waits, then breaks off: the break is reported
+# with its place and the rest of the scene runs.
+#   TrainRunTest.sh EXE WORKDIR CONTENTDIR
+set -u
+EXE=$1
+WORK=$2
+CONTENT=$3
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+. "$ROOT/scripts/xvfb.sh"
+. "$ROOT/scripts/app-session.sh"
+tarnholm_start_xvfb || exit 1
+export WINEPREFIX=${WINEPREFIX:-$(dirname "$EXE")/../../wineprefix}
+rm -rf "$WORK"; mkdir -p "$WORK"; cd "$WORK"
+LOG=$WINEPREFIX/drive_c/windows/system32/Tarnholm.log
+KEY='HKEY_LOCAL_MACHINE\Software\Vellomaris\Tarnholm 3D Screensaver'
+fail=0
+check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi; }
+
+# The fixed camera counts the landscape's cameras first, then the
+# locomotive's in name order; the first of those is "Camera_T_D_01_01",
+# which rides with "Dummy_loco_camera01".
+landscape=$(strings -n 8 "$CONTENT/Tarnholm.SSS" | grep -E '^Camera_[A-Za-z0-9_]+$' | sort -u | wc -l)
+first=$(strings -n 8 "$CONTENT/Locomotive.SSS" | grep -E '^Camera_[A-Za-z0-9_]+$' | sort -u | head -n1)
+check "the riding camera is the locomotive's first" '[ "$first" = Camera_T_D_01_01 ] && [ "$landscape" -gt 0 ]'
+printf '[Bip01]\n\tanimation 440, 450\n\twait 1000, 1000\n\t%%%%%%\n' >Animation.txt
+grep -v '^CameraNo ' "$CONTENT/values.txt" >values.txt
+printf 'CameraNo %d.000000 (int)\n' "$landscape" >>values.txt
+
+"$ROOT/scripts/wine-run.sh" reg delete "$KEY" /f >/dev/null 2>&1
+"$ROOT/scripts/wine-run.sh" reg add "$KEY" /v LoadExternalControlFile /t REG_SZ /d 1 /f /reg:64 >/dev/null 2>&1
+rm -f "$LOG"
+tarnholm_app_start "$EXE"
+if ! tarnholm_app_wait_log "$LOG" "Loading scene completed" 120; then
+  echo "FAIL: the scene did not load"; tail -30 "$LOG" 2>/dev/null; tarnholm_app_close 5; exit 1
+fi
+# Past the fade-in, two moments 3 seconds apart.
+sleep 5
+tarnholm_app_screenshot a.png
+sleep 3
+tarnholm_app_screenshot b.png
+tarnholm_app_close 30
+"$ROOT/scripts/wine-run.sh" reg delete "$KEY" /f >/dev/null 2>&1
+
+check "exit code 0 on a key press" '[ "$TARNHOLM_APP_RC" = 0 ]'
+check "the train was assembled" 'grep -q "Init train" "$LOG" && grep -q "Init animation" "$LOG"'
+check "the broken script is reported where it breaks" \
+  'grep -q "Animation.txt : Error: Expected command or object tag \[Line: 4; Column: 5\]" "$LOG"'
+check "the driver pulls the whistle once" '[ "$(grep -c "The driver pulls the whistle" "$LOG")" = 1 ]'
+check "no other error in the log" '! grep -i "error" "$LOG" | grep -v "Expected command or object tag"'
+convert a.png a.ppm && convert b.png b.ppm
+check "the locomotive stands where the camera projects it, and the landscape moved" \
+  'python3 "$ROOT/tests/program/train_pictures.py" a.ppm b.ppm'
+[ $fail = 0 ] || tail -40 "$LOG"
+exit $fail

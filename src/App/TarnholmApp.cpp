@@ -166,6 +166,8 @@ void CTarnholmApp::OnTuningChanged(const std::string& path)
         m_nSmokeQuality = int(*tuning.GetValueOr("Smoke01.SettingsLevel", 2)) + 1;
         return;
     }
+    if (StartsWith(path, "ShadowVolume.Mask"))
+        SetShadowColorVariables();
     // The other groups ("RandomCameraController", "OldMoviePostEffect",
     // "OcclusionManager", "LODModifierGroups", "Train", "SpecPow",
     // "ShadowVolume.Mask", "Grass", "Leaves", "Fog") re-read their values

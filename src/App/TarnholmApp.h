@@ -8,9 +8,13 @@
 #include <utility>
 #include <vector>
 
+#include "BlurRender.h"
+#include "RenderToTexture.h"
 #include "SceneRules.h"
 #include "ScreensaverApp.h"
+#include "StencilShadow.h"
 
+class Camera;
 class COpenAutomateOptions;
 class GeomObject;
 class SoundObject;
@@ -114,6 +118,37 @@ protected:
     float m_ClockBase = 0, m_ClockStart = 0;
     int m_ClockSecond = -1;
     bool m_bClockSynchronised = false;
+
+    // Shadows: the train's projected shadow on the ground, its stencil
+    // shadow volumes and mask, the locomotive pass with its fake shadows.
+    void InitShadowObjects();
+    void InitStencilShadow();
+    void InitProjectionShadow();
+    void SetShadowColorVariables();
+    void RenderProjectionShadowTexture();
+    void RenderProjectionShadowReceivers();
+    void SetProjectionShadowStates();
+    void RenderStencilShadowMask();
+    void ApplyShadowMaskToStencil(IDirect3DTexture8* mask);
+    // The stencil step of a frame: the mask into the stencil, or all lit.
+    void PrepareShadowStencil();
+    void DisableStencilShadowEffects();
+    void RenderFakeShadows();
+    void RenderBlendedObjects(std::vector<GeomObject*> list);
+    bool IsDebugCasterOn();
+
+    std::vector<GeomObject*> m_ShadowCasters;
+    std::vector<GeomObject*> m_ProjectionShadowReceivers;
+    std::vector<GeomObject*> m_ShadowReceivers;
+    std::unique_ptr<CStencilShadow> m_pStencilShadow;
+    RenderToTexture m_ShadowMaskTarget;
+    RenderToTexture m_ProjectionShadowTarget;
+    std::unique_ptr<CRandomBlur> m_pProjectionShadowBlur;
+    IDirect3DTexture8* m_pProjectionShadowTexture = nullptr; // owned by the blur
+    Camera* m_pShadowCamera = nullptr;
+    Object* m_pShadowCameraTarget = nullptr;
+    D3DXVECTOR3 m_ShadowCameraOffset{0, 0, 0};
+    D3DXMATRIX m_ShadowProjectionMatrix;
 };
 
 // Appends every geometry object of the scene whose whole name matches the

@@ -125,6 +125,9 @@ void CTarnholmApp::LoadScene()
     SetObjectsVisible(m_OldTrees, true, false);
 
     InitLocoObjects();
+    InitShadowObjects();
+    if (m_bEnableStencilShadows)
+        InitStencilShadow();
     SetCameraAspects(m_pMainScene);
     SetCameraAspects(m_pLocoScene.get());
     g_Log.Printf("Loading scene completed\n");
@@ -132,6 +135,8 @@ void CTarnholmApp::LoadScene()
     InitSounds();
     InitZFightingObjects();
     InitSkyBox();
+    if (m_bEnableProjectionShadows)
+        InitProjectionShadow();
     InitPaintPlanes();
     InitClockScene();
 }

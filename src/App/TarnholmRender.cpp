@@ -94,7 +94,6 @@ void CTarnholmApp::RenderFrame()
     if (m_pMainScene->GetLightTable())
         m_pMainScene->GetLightTable()->Update();
     RenderProjectionShadowTexture();
-    RenderProjectionShadowReceivers();
     if (!IsDebugCasterOn())
         RenderStencilShadowMask();
 
@@ -112,6 +111,8 @@ void CTarnholmApp::RenderFrame()
 
     PrepareShadowStencil();
     m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0xFFFFFFFF, 1.0f, 0);
+    // The receivers come after the sky, which is drawn without depth test.
+    RenderProjectionShadowReceivers();
     RenderZBiasedObjects();
     RenderOldTrees();
     cache.SetRenderState(D3DRS_LIGHTING, TRUE);

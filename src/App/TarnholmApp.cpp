@@ -177,6 +177,9 @@ void CTarnholmApp::OnTuningChanged(const std::string& path)
     case TUNING_TRAIN:
         ApplyTrainTuning();
         break;
+    case TUNING_SHADOW_MASK:
+        SetShadowColorVariables();
+        break;
     case TUNING_SMOKE:
         // Smoke that was not set up at the start (quality 0) stays off.
         if (!m_bSmokeSetUp)

@@ -11,12 +11,16 @@
 #include <vector>
 
 #include "AnimationCommands.h"
+#include "BlurRender.h"
 #include "ComRef.h"
 #include "ObjectModifiers.h"
+#include "RenderToTexture.h"
 #include "SceneRules.h"
 #include "ScreensaverApp.h"
+#include "StencilShadow.h"
 #include "Train.h"
 
+class Camera;
 class COpenAutomateOptions;
 class GeomObject;
 class SoundObject;
@@ -177,6 +181,36 @@ protected:
     std::map<std::string, D3DMATERIAL8> m_SavedMaterials;
     GeomObject* m_pWhistleRope = nullptr;
     bool m_bWhistleRopeLooked = false;
+    // Shadows: the train's projected shadow on the ground, its stencil
+    // shadow volumes and mask, the locomotive pass with its fake shadows.
+    void InitShadowObjects();
+    void InitStencilShadow();
+    void InitProjectionShadow();
+    void SetShadowColorVariables();
+    void RenderProjectionShadowTexture();
+    void RenderProjectionShadowReceivers();
+    void SetProjectionShadowStates();
+    void RenderStencilShadowMask();
+    void ApplyShadowMaskToStencil(IDirect3DTexture8* mask);
+    // The stencil step of a frame: the mask into the stencil, or all lit.
+    void PrepareShadowStencil();
+    void DisableStencilShadowEffects();
+    void RenderFakeShadows();
+    void RenderBlendedObjects(std::vector<GeomObject*> list);
+    bool IsDebugCasterOn();
+
+    std::vector<GeomObject*> m_ShadowCasters;
+    std::vector<GeomObject*> m_ProjectionShadowReceivers;
+    std::vector<GeomObject*> m_ShadowReceivers;
+    std::unique_ptr<CStencilShadow> m_pStencilShadow;
+    RenderToTexture m_ShadowMaskTarget;
+    RenderToTexture m_ProjectionShadowTarget;
+    std::unique_ptr<CRandomBlur> m_pProjectionShadowBlur;
+    IDirect3DTexture8* m_pProjectionShadowTexture = nullptr; // owned by the blur
+    Camera* m_pShadowCamera = nullptr;
+    Object* m_pShadowCameraTarget = nullptr;
+    D3DXVECTOR3 m_ShadowCameraOffset{0, 0, 0};
+    D3DXMATRIX m_ShadowProjectionMatrix;
 };
 
 // Appends every geometry object of the scene whose whole name matches the

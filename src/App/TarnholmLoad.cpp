@@ -99,6 +99,9 @@ void CTarnholmApp::LoadScene()
         DisableBump();
     InitLocoObjects();
     InitObjects();
+    InitShadowObjects();
+    if (m_bEnableStencilShadows)
+        InitStencilShadow();
     SetCameraAspects(m_pMainScene);
     SetCameraAspects(m_pLocoScene.get());
     g_Log.Printf("Loading scene completed\n");
@@ -110,6 +113,8 @@ void CTarnholmApp::LoadScene()
     InitFan();
     InitZFightingObjects();
     InitSkyBox();
+    if (m_bEnableProjectionShadows)
+        InitProjectionShadow();
     m_bSmokeSetUp = m_nSmokeQuality != 0;
     for (GeomObject* object : m_LocoObjects)
         InitSpecularPower(object);

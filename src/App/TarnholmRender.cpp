@@ -95,6 +95,9 @@ void CTarnholmApp::RenderFrame()
         m_pMainScene->GetLightTable()->Update();
     UpdateTrain();
     StepCrew();
+    RenderProjectionShadowTexture();
+    if (!IsDebugCasterOn())
+        RenderStencilShadowMask();
 
     m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0xFFFFFFFF, 1.0f, 0);
     RenderSkyBox();
@@ -108,14 +111,15 @@ void CTarnholmApp::RenderFrame()
     fog.end = Tuned(tuning, "Fog.LinearEnd", 470000);
     SetFogStates(fog);
 
-    // Without the stencil shadows the stencil holds 1: everything is lit.
-    m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 1);
+    PrepareShadowStencil();
     m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0xFFFFFFFF, 1.0f, 0);
+    // The receivers come after the sky, which is drawn without depth test.
+    RenderProjectionShadowReceivers();
     RenderZBiasedObjects();
     RenderOldTrees();
     cache.SetRenderState(D3DRS_LIGHTING, TRUE);
     m_pMainScene->Render();
-    m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 1);
+    PrepareShadowStencil();
     RenderLocomotive();
     if (GetSettingInt("ShowClock") != 0)
         RenderClock();
@@ -205,18 +209,6 @@ void CTarnholmApp::RenderOldTrees()
         RenderObject(m_pd3dDevice, tree);
     }
     SetObjectsVisible(m_OldTrees, true, false);
-    cache.PopStates();
-}
-
-void CTarnholmApp::RenderLocomotive()
-{
-    if (!m_pLocoScene)
-        return;
-    RenderStateManager& cache = RenderStateManager::Instance();
-    cache.PushStates();
-    PlaceSunLight();
-    m_pLocoScene->SetActiveCamera(m_pMainScene->GetActiveCamera());
-    m_pLocoScene->Render();
     cache.PopStates();
 }
 

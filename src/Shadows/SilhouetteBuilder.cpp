@@ -1,6 +1,7 @@
 #include "SilhouetteBuilder.h"
 
 #include <cmath>
+#include <algorithm>
 #include <list>
 #include <tuple>
 
@@ -157,16 +158,197 @@ void CSilhouetteBuilder::Update(const TShadowVolumeParams& params)
     if (Dot(d, m_Direction) > 0.99f)
         return;
     m_Direction = d;
-    // The loops are re-derived from all edges whenever the light has turned.
-    Rebuild();
+    ++m_DerivationCount;
+    if (m_bValid && !params.reinit)
+        UpdateIncrementally(params);
+    if (!m_bValid || params.reinit)
+    {
+        Rebuild();
+        MarkLoopsVisited();
+    }
     if (params.minSilhouetteLength > 0)
         for (Loop& loop : m_Loops)
             if (int(loop.size()) < params.minSilhouetteLength)
                 loop.clear();
 }
 
+bool CSilhouetteBuilder::IsOrientedSilhouette(int u, int v) const
+{
+    auto found = m_Edges.find(Key(u, v));
+    if (found == m_Edges.end() || IsMarked(found->second.slot1) == IsMarked(found->second.slot2))
+        return false;
+    return Oriented(found->first, found->second) == std::make_pair(u, v);
+}
+
+void CSilhouetteBuilder::MarkLoopsVisited()
+{
+    for (const Loop& loop : m_Loops)
+        MarkLoopVisited(loop);
+}
+
+void CSilhouetteBuilder::MarkLoopVisited(const Loop& loop)
+{
+    for (size_t k = 0; k < loop.size(); ++k)
+        MarkVisited(loop[k], loop[(k + 1) % loop.size()]);
+}
+
+void CSilhouetteBuilder::UpdateIncrementally(const TShadowVolumeParams& params)
+{
+    m_Visited.clear();
+    m_Pending.clear();
+    std::vector<Loop> loops;
+    for (const Loop& loop : m_Loops)
+        if (!loop.empty() && !CheckLoop(loop, loops))
+        {
+            m_bValid = false;
+            return;
+        }
+    m_Loops.swap(loops);
+    // New silhouettes start only at border edges and sharp bends.
+    FindNewLoops(params.minAngle);
+}
+
+bool CSilhouetteBuilder::CheckLoop(const Loop& loop, std::vector<Loop>& repaired)
+{
+    const size_t n = loop.size();
+    std::vector<int> state(n); // 0 gone, 1 still oriented, -1 now reversed
+    size_t kept = 0, forward = 0;
+    for (size_t k = 0; k < n; ++k)
+    {
+        const int u = loop[k], v = loop[(k + 1) % n];
+        state[k] = IsOrientedSilhouette(u, v) ? 1 : IsOrientedSilhouette(v, u) ? -1 : 0;
+        kept += state[k] != 0;
+        forward += state[k] == 1;
+    }
+    if (kept == 0)
+        return false;
+    if (forward == n)
+    {
+        MarkLoopVisited(loop);
+        repaired.push_back(loop);
+        return true;
+    }
+    // Runs of surviving edges with one orientation become pieces; a run
+    // that wraps past the end starts at the first position after a change.
+    size_t start = 0;
+    while (start < n && state[start] == state[(start + n - 1) % n])
+        ++start;
+    m_Pending.clear();
+    for (size_t step = 0; step < n;)
+    {
+        const size_t k = (start + step) % n;
+        if (state[k] == 0)
+        {
+            ++step;
+            continue;
+        }
+        Piece piece{loop[k]};
+        size_t length = 0;
+        while (step + length < n && state[(start + step + length) % n] == state[k])
+        {
+            piece.push_back(loop[(start + step + length + 1) % n]);
+            ++length;
+        }
+        step += length;
+        if (state[k] < 0)
+            std::reverse(piece.begin(), piece.end());
+        for (size_t i = 0; i + 1 < piece.size(); ++i)
+            MarkVisited(piece[i], piece[i + 1]);
+        m_Pending.push_back(piece);
+    }
+    for (size_t i = 0; i < m_Pending.size(); ++i)
+        GrowPiece(i);
+    return ChainPieces(repaired);
+}
+
+void CSilhouetteBuilder::GrowPiece(size_t index)
+{
+    for (int steps = 0; steps < 1025; ++steps)
+    {
+        const int v = m_Pending[index].back();
+        if (m_Pending[index].size() > 1 && v == m_Pending[index].front())
+            return; // closed
+        int meeting = 0;
+        std::vector<int> candidates;
+        auto around = m_Neighbours.find(v);
+        if (around != m_Neighbours.end())
+            for (int u : around->second)
+            {
+                if (!IsSilhouetteEdge(Key(v, u)))
+                    continue;
+                ++meeting;
+                if (!IsVisited(v, u) && IsOrientedSilhouette(v, u))
+                    candidates.push_back(u);
+            }
+        if (candidates.empty())
+            return;
+        if (meeting <= 2)
+        {
+            MarkVisited(v, candidates[0]);
+            m_Pending[index].push_back(candidates[0]);
+            continue;
+        }
+        // The silhouette branches here: a piece for every way on.
+        for (int u : candidates)
+        {
+            MarkVisited(v, u);
+            m_Pending.push_back(Piece{v, u});
+        }
+        return;
+    }
+    g_Log.Printf("Error in %s, line %u\n", ".\\src\\StencilShadow", 2098u);
+}
+
+bool CSilhouetteBuilder::ChainPieces(std::vector<Loop>& loops)
+{
+    bool all = true;
+    while (!m_Pending.empty())
+    {
+        Loop loop = m_Pending.front();
+        m_Pending.erase(m_Pending.begin());
+        while (loop.size() < 2 || loop.front() != loop.back())
+        {
+            auto next = m_Pending.begin();
+            while (next != m_Pending.end() && next->front() != loop.back())
+                ++next;
+            if (next == m_Pending.end())
+                break;
+            loop.insert(loop.end(), next->begin() + 1, next->end());
+            m_Pending.erase(next);
+        }
+        if (loop.size() < 2 || loop.front() != loop.back())
+        {
+            g_Log.Printf("Error in %s, line %u\n", ".\\src\\StencilShadow", 1931u);
+            all = false;
+            continue;
+        }
+        loop.pop_back();
+        MarkLoopVisited(loop);
+        loops.push_back(loop);
+    }
+    return all;
+}
+
+void CSilhouetteBuilder::FindNewLoops(float minAngle)
+{
+    m_Pending.clear();
+    for (const auto& entry : m_EdgeAngles)
+    {
+        const EdgeKey& key = entry.first;
+        if (entry.second <= minAngle || m_Visited.count(key) || !IsSilhouetteEdge(key))
+            continue;
+        const std::pair<int, int> e = Oriented(key, m_Edges.at(key));
+        MarkVisited(e.first, e.second);
+        m_Pending.push_back(Piece{e.first, e.second});
+        for (size_t i = m_Pending.size() - 1; i < m_Pending.size(); ++i)
+            GrowPiece(i);
+    }
+    ChainPieces(m_Loops);
+}
+
 void CSilhouetteBuilder::Rebuild()
 {
+    ++m_RebuildCount;
     m_Loops.clear();
     std::list<std::pair<int, int>> edges;
     for (const auto& entry : m_Edges)

@@ -36,6 +36,10 @@ public:
     const std::vector<D3DXVECTOR3>& GetPositions() const { return m_Positions; }
     int GetRepresentative(int vertex) const { return m_Representative[size_t(vertex)]; }
     bool IsValid() const { return m_bValid; }
+    const D3DXVECTOR3& GetDirection() const { return m_Direction; }
+    // Full rebuilds so far, and re-derivations of either kind.
+    int GetRebuildCount() const { return m_RebuildCount; }
+    int GetDerivationCount() const { return m_DerivationCount; }
     // For the current direction.
     bool IsSilhouetteEdge(const EdgeKey& key) const;
 
@@ -51,6 +55,8 @@ private:
         Face slot1, slot2;
     };
 
+    typedef std::vector<int> Piece; // an open run of oriented silhouette edges
+
     void Weld();
     void BuildEdges();
     void ComputeFaceNormals();
@@ -58,6 +64,21 @@ private:
     bool IsMarked(const Face& face) const;
     // The edge in the winding of its marked face.
     std::pair<int, int> Oriented(const EdgeKey& key, const EdgeFaces& faces) const;
+    // Whether (u, v) is a silhouette edge taken in its oriented direction.
+    bool IsOrientedSilhouette(int u, int v) const;
+    void MarkVisited(int u, int v) { m_Visited.insert(u < v ? EdgeKey(u, v) : EdgeKey(v, u)); }
+    bool IsVisited(int u, int v) const { return m_Visited.count(u < v ? EdgeKey(u, v) : EdgeKey(v, u)) != 0; }
+    void MarkLoopsVisited();
+    void MarkLoopVisited(const Loop& loop);
+    void UpdateIncrementally(const TShadowVolumeParams& params);
+    // Repairs one loop from its surviving runs; false when it cannot.
+    bool CheckLoop(const Loop& loop, std::vector<Loop>& repaired);
+    // Grows the pending piece at index forward; more pieces start where the
+    // silhouette branches.
+    void GrowPiece(size_t index);
+    // Joins the pending pieces into closed loops; false when one is left open.
+    bool ChainPieces(std::vector<Loop>& loops);
+    void FindNewLoops(float minAngle);
 
     const std::vector<D3DXVECTOR3>& m_Positions;
     std::vector<int> m_Representative;
@@ -67,6 +88,9 @@ private:
     std::map<int, std::set<int>> m_Neighbours;
     std::map<EdgeKey, float> m_EdgeAngles;
     std::vector<Loop> m_Loops;
+    std::set<EdgeKey> m_Visited;
+    std::vector<Piece> m_Pending;
     bool m_bValid = false;
+    int m_RebuildCount = 0, m_DerivationCount = 0;
     D3DXVECTOR3 m_Direction{0, 0, 0};
 };

@@ -2,6 +2,7 @@
 // the loops are re-derived.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 
 #include "SilhouetteBuilder.h"
@@ -10,11 +11,12 @@ namespace
 {
 // A box with its own four corners per face (24 vertices) that welding
 // joins into eight.
-void Box(std::vector<D3DXVECTOR3>& positions, std::vector<uint16_t>& indices)
+void Box(std::vector<D3DXVECTOR3>& positions, std::vector<uint16_t>& indices, D3DXVECTOR3 at = {0, 0, 0},
+         D3DXVECTOR3 half = {10, 10, 10})
 {
-    const float s = 10;
-    const D3DXVECTOR3 c[8] = {{-s, -s, -s}, {s, -s, -s}, {s, s, -s}, {-s, s, -s},
-                              {-s, -s, s},  {s, -s, s},  {s, s, s},  {-s, s, s}};
+    const D3DXVECTOR3 lo = at - half, hi = at + half;
+    const D3DXVECTOR3 c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z},
+                              {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z}, {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
     const int faces[6][4] = {{0, 1, 2, 3}, {4, 7, 6, 5}, {0, 4, 5, 1}, {1, 5, 6, 2}, {2, 6, 7, 3}, {3, 7, 4, 0}};
     for (const auto& f : faces)
     {
@@ -126,5 +128,54 @@ TEST(Silhouette, MinimumLengthEmptiesShortLoops)
     b.Update(p);
     ASSERT_EQ(b.GetLoops().size(), 1u);
     EXPECT_TRUE(b.GetLoops()[0].empty());
+}
+// The directed edges that the loops are made of.
+std::set<std::pair<int, int>> LoopEdges(const CSilhouetteBuilder& b)
+{
+    std::set<std::pair<int, int>> edges;
+    for (const auto& loop : b.GetLoops())
+        for (size_t k = 0; k < loop.size(); ++k)
+            edges.insert({loop[k], loop[(k + 1) % loop.size()]});
+    return edges;
+}
+
+TEST(Silhouette, IncrementalUpdateMatchesFullRebuild)
+{
+    // Sharp-edged casters (two boxes apart and an open sheet): every
+    // silhouette edge lies where a new loop may start, so the repaired loops
+    // must cover exactly what a fresh rebuild finds.
+    std::vector<D3DXVECTOR3> positions;
+    std::vector<uint16_t> indices;
+    Box(positions, indices);
+    Box(positions, indices, {60, 5, 0}, {8, 20, 6});
+    const uint16_t base = uint16_t(positions.size());
+    for (const D3DXVECTOR3& p : {D3DXVECTOR3(-50, -50, -40), D3DXVECTOR3(-20, -50, -40), D3DXVECTOR3(-20, -20, -40),
+                                 D3DXVECTOR3(-50, -20, -40)})
+        positions.push_back(p);
+    for (int t : {0, 1, 2, 0, 2, 3})
+        indices.push_back(uint16_t(base + t));
+
+    CSilhouetteBuilder moving(positions, indices);
+    std::mt19937 random(7);
+    std::normal_distribution<float> turn(0.0f, 0.25f);
+    D3DXVECTOR3 light(1, 0.3f, -0.6f);
+    for (int step = 0; step < 300; ++step)
+    {
+        light += D3DXVECTOR3(turn(random), turn(random), turn(random));
+        D3DXVec3Normalize(&light, &light);
+        TShadowVolumeParams p = Light(light.x, light.y, light.z);
+        moving.Update(p);
+        // A fresh builder rebuilds from all edges for the direction that
+        // the moving one keeps.
+        const D3DXVECTOR3 kept = moving.GetDirection();
+        CSilhouetteBuilder fresh(positions, indices);
+        fresh.Update(Light(kept.x, kept.y, kept.z));
+        ASSERT_TRUE(moving.IsValid());
+        ExpectClosedSilhouetteLoops(moving);
+        ASSERT_EQ(LoopEdges(moving), LoopEdges(fresh)) << "step " << step;
+    }
+    // Most re-derivations were repairs, not rebuilds.
+    EXPECT_GT(moving.GetDerivationCount(), 100);
+    EXPECT_LT(moving.GetRebuildCount() * 4, moving.GetDerivationCount());
 }
 } // namespace

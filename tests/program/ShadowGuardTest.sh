@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The projected shadow switches itself off when its target or the blur of
+# it cannot be made (a side no device takes): one log line, and the scene runs on to a clean
+# exit with its sky and ground drawn.
+#   ShadowGuardTest.sh EXE WORKDIR
+set -u
+EXE=$1
+WORK=$2
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+. "$ROOT/scripts/xvfb.sh"
+. "$ROOT/scripts/app-session.sh"
+tarnholm_start_xvfb || exit 1
+export WINEPREFIX=${WINEPREFIX:-$(dirname "$EXE")/../../wineprefix}
+rm -rf "$WORK"; mkdir -p "$WORK"; cd "$WORK"
+LOG=$WINEPREFIX/drive_c/windows/system32/Tarnholm.log
+KEY='HKEY_LOCAL_MACHINE\Software\Vellomaris\Tarnholm 3D Screensaver'
+fail=0
+check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi; }
+rgb() { local p; p=$(tarnholm_pixel "$1" "$2" "$3"); echo $((16#${p:0:2})) $((16#${p:2:2})) $((16#${p:4:2})); }
+sky() { read -r r g b <<<"$(rgb "$@")"; [ "$b" -gt 150 ] && [ "$b" -gt "$r" ]; }
+
+{ cat "$ROOT/content/values.txt"; echo "ProjectionShadow.Texture.Width 1000000.000000"; } > values.txt
+"$ROOT/scripts/wine-run.sh" reg delete "$KEY" /f >/dev/null 2>&1
+"$ROOT/scripts/wine-run.sh" reg add "$KEY" /v LoadExternalControlFile /t REG_SZ /d 1 /f >/dev/null 2>&1
+"$ROOT/scripts/wine-run.sh" reg add "$KEY" /v GraphicsQuality /t REG_SZ /d "2: 4" /f >/dev/null 2>&1
+rm -f "$LOG"
+tarnholm_app_start "$EXE"
+if ! tarnholm_app_wait_log "$LOG" "Loading scene completed" 120; then
+  echo "FAIL: the scene did not load"; tail -30 "$LOG" 2>/dev/null; tarnholm_app_close 5; exit 1
+fi
+sleep 4
+tarnholm_app_screenshot shot.png
+tarnholm_app_close 30
+check "exit code 0 on a key press" '[ "$TARNHOLM_APP_RC" = 0 ]'
+# The device clamps the side or refuses it; either the target or its blur
+# fails, and the projection shadow goes off with its line.
+check "the failed projection shadow is logged" \
+  'grep -q -E "FAILED to (initialize|blur) projection shadow texture" "$LOG"'
+check "the stencil shadows are still set up" 'grep -q "Init stencil shadow" "$LOG"'
+check "sky at the top" 'sky shot.png 100 40 && sky shot.png 900 120'
+"$ROOT/scripts/wine-run.sh" reg delete "$KEY" /f >/dev/null 2>&1
+[ $fail = 0 ] || tail -30 "$LOG"
+exit $fail

@@ -117,6 +117,7 @@ bool CTarnholmApp::ToggleOldMovieEffect(intptr_t)
 
 void CTarnholmApp::SaveToggledSettings()
 {
+    FreeSmoke();
     m_pLocoScene.reset();
     m_pClockScene.reset();
     m_bClockHandsFound = false;
@@ -164,6 +165,7 @@ void CTarnholmApp::OnTuningChanged(const std::string& path)
     if (StartsWith(path, "Smoke01"))
     {
         m_nSmokeQuality = int(*tuning.GetValueOr("Smoke01.SettingsLevel", 2)) + 1;
+        SelectSmokeOptions();
         return;
     }
     // The other groups ("RandomCameraController", "OldMoviePostEffect",

@@ -114,6 +114,20 @@ protected:
     float m_ClockBase = 0, m_ClockStart = 0;
     int m_ClockSecond = -1;
     bool m_bClockSynchronised = false;
+
+    // Smoke and steam of the locomotive.
+    void InitSmoke();
+    void SelectSmokeOptions();
+    void UpdateWhistleSteam();
+    void RenderSmoke();
+    // Gives back the device resources and forgets the scene's objects.
+    void FreeSmoke();
+    struct SmokeSet;
+    struct SmokeSetDeleter
+    {
+        void operator()(SmokeSet* smoke) const;
+    };
+    std::unique_ptr<SmokeSet, SmokeSetDeleter> m_pSmoke;
 };
 
 // Appends every geometry object of the scene whose whole name matches the

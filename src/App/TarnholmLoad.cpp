@@ -132,6 +132,8 @@ void CTarnholmApp::LoadScene()
     InitSounds();
     InitZFightingObjects();
     InitSkyBox();
+    if (m_nSmokeQuality != 0)
+        InitSmoke();
     InitPaintPlanes();
     InitClockScene();
 }

@@ -115,6 +115,11 @@ void CTarnholmApp::RenderFrame()
     m_pMainScene->Render();
     m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 1);
     RenderLocomotive();
+    if (m_nSmokeQuality != 0)
+    {
+        UpdateWhistleSteam();
+        RenderSmoke();
+    }
     if (GetSettingInt("ShowClock") != 0)
         RenderClock();
 }

@@ -3,8 +3,9 @@
 # camera that sees the locomotive (chosen with "CameraNo" in an external
 # tuning file) is shot at graphics quality 1 (smoke quality 1) and at 0
 # (smoke quality 0): the two qualities differ in nothing else, so the
-# pictures differ above the chimney, where the plume rises, and nowhere
-# away from it.
+# pictures differ above the chimney, where the plume rises. (The steam
+# drifts with wind and noise over much of the picture, so no place is
+# sure to stay clear of it.)
 #   SmokeRunTest.sh EXE WORKDIR VALUES CAMERA
 set -u
 EXE=$1
@@ -56,11 +57,9 @@ check "nosmoke: no smoke was set up" '! grep -q "Init smoke" nosmoke.log'
 reg delete "$KEY" /f
 
 # The chimney's top stands at 330, 410 of the 1024 x 768 screen; the plume
-# rises into the box above it. The meadow in the lower left is far from it.
+# rises into the box above it.
 above=$(changed smoke.png nosmoke.png 200x200+230+200)
-away=$(changed smoke.png nosmoke.png 150x100+20+650)
-echo "changed pixels: $above above the chimney, $away away from it"
-check "smoke above the chimney" '[ "$above" -gt 4000 ]'
-check "nothing else changes with the smoke" '[ "$away" -lt 50 ]'
+echo "changed pixels above the chimney: $above of 40000"
+check "smoke above the chimney" '[ "$above" -gt 20000 ]'
 [ $fail = 0 ] || tail -40 smoke.log
 exit $fail

@@ -124,6 +124,7 @@ bool CTarnholmApp::ToggleOldMovieEffect(intptr_t)
 
 void CTarnholmApp::SaveToggledSettings()
 {
+    FreeSmoke();
     m_pLocoScene.reset();
     m_pClockScene.reset();
     m_bClockHandsFound = false;
@@ -182,12 +183,13 @@ void CTarnholmApp::OnTuningChanged(const std::string& path)
         break;
     case TUNING_SMOKE:
         // Smoke that was not set up at the start (quality 0) stays off.
-        if (!m_bSmokeSetUp)
+        if (!m_pSmoke)
         {
             g_Log.Printf("Smoke was not set up at this quality; \"%s\" changes nothing\n", path.c_str());
             break;
         }
         m_nSmokeQuality = int(*tuning.GetValueOr("Smoke01.SettingsLevel", 2)) + 1;
+        SelectSmokeOptions();
         break;
     default:
         // Values read every frame need nothing here.

@@ -154,9 +154,6 @@ protected:
     ComRef<IDirect3DTexture8> m_pSpecularTexture;
     std::unique_ptr<CLODModifier> m_pLODModifiers[LOD_GROUP_COUNT];
     std::unique_ptr<CRotationModifier> m_pFanModifier;
-    // Whether the smoke was set up at the start: a later smoke edit cannot
-    // turn on what was never built.
-    bool m_bSmokeSetUp = false;
 public:
     // The train and its crew: the cars moved along the track, the driver's
     // animation script and the whistle.
@@ -211,6 +208,19 @@ protected:
     Object* m_pShadowCameraTarget = nullptr;
     D3DXVECTOR3 m_ShadowCameraOffset{0, 0, 0};
     D3DXMATRIX m_ShadowProjectionMatrix;
+    // Smoke and steam of the locomotive.
+    void InitSmoke();
+    void SelectSmokeOptions();
+    void UpdateWhistleSteam();
+    void RenderSmoke();
+    // Gives back the device resources and forgets the scene's objects.
+    void FreeSmoke();
+    struct SmokeSet;
+    struct SmokeSetDeleter
+    {
+        void operator()(SmokeSet* smoke) const;
+    };
+    std::unique_ptr<SmokeSet, SmokeSetDeleter> m_pSmoke;
 };
 
 // Appends every geometry object of the scene whose whole name matches the

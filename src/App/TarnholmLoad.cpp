@@ -115,9 +115,10 @@ void CTarnholmApp::LoadScene()
     InitSkyBox();
     if (m_bEnableProjectionShadows)
         InitProjectionShadow();
-    m_bSmokeSetUp = m_nSmokeQuality != 0;
     for (GeomObject* object : m_LocoObjects)
         InitSpecularPower(object);
+    if (m_nSmokeQuality != 0)
+        InitSmoke();
     InitPaintPlanes();
     InitClockScene();
 }

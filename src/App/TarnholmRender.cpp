@@ -121,6 +121,11 @@ void CTarnholmApp::RenderFrame()
     m_pMainScene->Render();
     PrepareShadowStencil();
     RenderLocomotive();
+    if (m_nSmokeQuality != 0)
+    {
+        UpdateWhistleSteam();
+        RenderSmoke();
+    }
     if (GetSettingInt("ShowClock") != 0)
         RenderClock();
 }

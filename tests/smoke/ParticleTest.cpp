@@ -172,6 +172,22 @@ TEST(System, PreAdvancedPastItsLifeIsNeverKept)
         EXPECT_LE(p->m_Age, 0.05f);
 }
 
+TEST(System, NeverKeepsMoreThanTheRendererHolds)
+{
+    CSmokeParticleSystem system;
+    TParticleOptions& o = system.GetOptions();
+    o.ParticleLifeTimeFrom = o.ParticleLifeTimeTo = 1000;
+    o.ParticleAppearTimeFrom = o.ParticleAppearTimeTo = 0; // as many as the frame allows
+    Object source;
+    system.GetEmitter().m_pObject = &source;
+    for (int frame = 0; frame < 12; ++frame)
+    {
+        system.Update(1.0f); // a long frame: the most per frame start
+        EXPECT_LE(system.GetParticles().size(), kMaxSmokeParticles);
+    }
+    EXPECT_EQ(system.GetParticles().size(), kMaxSmokeParticles);
+}
+
 TEST(System, TuningBindsEveryOption)
 {
     TuningControl::CManager tuning;

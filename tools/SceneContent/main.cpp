@@ -74,10 +74,15 @@ int main(int argc, char** argv)
         const std::string script = ReadText(src + "/Animation.txt");
         Write(out + "/Animation.txt", Bytes(script.begin(), script.end()));
 
-        // The built-in tuning file: the hand-written values, then ours.
-        std::string values = ReadText(src + "/values.txt");
-        if (!values.empty() && values.back() != '\n')
-            values += '\n';
+        // The built-in tuning file: the hand-written values, the smoke's
+        // shipped values, then ours.
+        std::string values;
+        for (const char* name : {"/values.txt", "/SmokeValues.txt"})
+        {
+            values += ReadText(src + name);
+            if (!values.empty() && values.back() != '\n')
+                values += '\n';
+        }
         std::string generated;
         for (const std::string& line : tuning)
             generated += line + "\n";

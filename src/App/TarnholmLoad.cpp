@@ -105,7 +105,9 @@ void CTarnholmApp::LoadScene()
 
     InitSounds();
     InitLODModifiers();
+    InitCameraSelector(nullptr); // no train yet: the director's track is empty
     InitFan();
+    InitOldMoviePostEffect();
     InitZFightingObjects();
     InitSkyBox();
     m_bSmokeSetUp = m_nSmokeQuality != 0;

@@ -17,6 +17,8 @@ PACKAGES=(
   libboost1.81-dev libstb-dev googletest
   liblua5.1-0-dev libtinyxml-dev libogg-dev libvorbis-dev libjpeg62-turbo-dev
   libfreetype-dev fonts-dejavu-core
+  # The Wine run tests read pictures with small Python and Perl helpers.
+  python3 perl
   # Wine's DirectShow parses and decodes through GStreamer (WAV, MP3); the
   # music tests encode their MP3 with LAME.
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good libmp3lame-dev
@@ -108,7 +110,7 @@ fi
 REQUIRED_COMMANDS=(
   cmake ninja g++ clang x86_64-w64-mingw32-g++ x86_64-w64-mingw32-windres
   x86_64-w64-mingw32-dlltool wine wineboot wineserver Xvfb xvfb-run xdotool xwd convert
-  apt-get flock timeout
+  apt-get flock timeout python3 perl
 )
 absent=()
 for c in "${REQUIRED_COMMANDS[@]}"; do

@@ -117,7 +117,10 @@ bool CTarnholmApp::ToggleClock(intptr_t)
 
 bool CTarnholmApp::ToggleOldMovieEffect(intptr_t)
 {
-    SetSettingInt("EnableOldMovieEffect", GetSettingInt("EnableOldMovieEffect") == 0 ? 1 : 0);
+    const int on = GetSettingInt("EnableOldMovieEffect") == 0 ? 1 : 0;
+    SetSettingInt("EnableOldMovieEffect", on);
+    *GetTuning().GetValueOr("OldMoviePostEffect.Enable", 0) = float(on);
+    ReadOldMovieSettings();
     m_bOldMovieToggled = true;
     return true;
 }
@@ -166,6 +169,12 @@ void CTarnholmApp::OnTuningChanged(const std::string& path)
         SetLabelFlags(m_pLocoScene.get(), on);
         break;
     }
+    case TUNING_CAMERA_DIRECTOR:
+        ReloadCameraDirector();
+        break;
+    case TUNING_OLD_MOVIE:
+        ReadOldMovieSettings();
+        break;
     case TUNING_OCCLUSION:
         ApplyOcclusionSettings();
         break;

@@ -14,10 +14,12 @@
 #include "BlurRender.h"
 #include "ComRef.h"
 #include "ObjectModifiers.h"
+#include "RandomCameraController.h"
 #include "RenderToTexture.h"
 #include "SceneRules.h"
 #include "ScreensaverApp.h"
 #include "StencilShadow.h"
+#include "TarnholmOldMovie.h"
 #include "Train.h"
 
 class Camera;
@@ -221,6 +223,20 @@ protected:
         void operator()(SmokeSet* smoke) const;
     };
     std::unique_ptr<SmokeSet, SmokeSetDeleter> m_pSmoke;
+    // Whether the smoke was set up at the start: a later smoke edit cannot
+    // turn on what was never built.
+    bool m_bSmokeSetUp = false;
+
+    // The camera director and the old-film look.
+    void InitCameraSelector(Train* train);
+    // The director's camera and fade for this frame; false when it is off.
+    bool ChooseDirectorCamera();
+    void ReloadCameraDirector();
+    void InitOldMoviePostEffect();
+    void ReadOldMovieSettings();
+    void RenderOldMovie();
+    RandomCameraController m_CameraDirector;
+    OldMoviePostEffect m_OldMovie;
 };
 
 // Appends every geometry object of the scene whose whole name matches the

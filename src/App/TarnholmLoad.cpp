@@ -110,7 +110,9 @@ void CTarnholmApp::LoadScene()
     InitAnimation();
     InitTrain();
     InitLODModifiers();
+    InitCameraSelector(m_pTrain.get());
     InitFan();
+    InitOldMoviePostEffect();
     InitZFightingObjects();
     InitSkyBox();
     if (m_bEnableProjectionShadows)

@@ -53,8 +53,10 @@ void RenderObject(IDirect3DDevice8* device, GeomObject* object)
 
 void CTarnholmApp::ChooseCamera()
 {
-    // The director is not part of the scene yet: the fixed camera index
-    // chooses, counting the landscape's cameras and then the locomotive's.
+    if (ChooseDirectorCamera())
+        return;
+    // With the director off the fixed camera index chooses, counting the
+    // landscape's cameras and then the locomotive's.
     const int wanted = int(Tuned(GetTuning(), "CameraNo", 0));
     int index = 0;
     for (Scene* scene : {m_pMainScene, m_pLocoScene.get()})
@@ -128,6 +130,7 @@ void CTarnholmApp::RenderFrame()
     }
     if (GetSettingInt("ShowClock") != 0)
         RenderClock();
+    RenderOldMovie();
 }
 
 void CTarnholmApp::RenderSkyBox()

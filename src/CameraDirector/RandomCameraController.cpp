@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "Camera.h"
+#include "Log.h"
 #include "MathUtils.h"
 #include "Train.h"
 #include "TuningControl.h"
@@ -63,8 +64,8 @@ void RandomCameraController::AddCamera(Camera* camera, Object* target)
 
 void RandomCameraController::LoadSettings(TuningControl::CManager& tuning)
 {
-    m_MaxDistanceToFrontCamera = *tuning.GetValue("RandomCameraController.MaxDistanceToFrontCamera");
-    m_LandNotTrackingPriority = *tuning.GetValue("RandomCameraController.LandNotTrackingPriority");
+    m_MaxDistanceToFrontCamera = *tuning.GetValueOr("RandomCameraController.MaxDistanceToFrontCamera", 50000);
+    m_LandNotTrackingPriority = *tuning.GetValueOr("RandomCameraController.LandNotTrackingPriority", 0.6f);
     for (CameraEntry& entry : m_Entries)
     {
         if (entry.kind != CameraEntry::TRAIN && entry.view != CameraEntry::VIEW_D)
@@ -101,8 +102,8 @@ void RandomCameraController::LoadSettings(TuningControl::CManager& tuning)
 
 void RandomCameraController::LoadTimes(TuningControl::CManager& tuning)
 {
-    m_BlackTime = *tuning.GetValue("RandomCameraController.BlackTime");
-    const float show = *tuning.GetValue("RandomCameraController.LandCameraShowTime");
+    m_BlackTime = *tuning.GetValueOr("RandomCameraController.BlackTime", 1);
+    const float show = *tuning.GetValueOr("RandomCameraController.LandCameraShowTime", 12);
     if (show > 0)
         m_LandCameraShowTime = show;
 }
@@ -124,11 +125,18 @@ Camera* RandomCameraController::GetCamera()
         m_TrainPosition = m_pTrain->GetPosition();
         m_TrainDirection = m_pTrain->GetDirection();
     }
+    Camera* previous = m_Current.camera;
     m_Current = ChooseNext();
+    // A cut that stays on the same camera rises from no black.
+    m_bKept = previous && m_Current.camera == previous;
     m_ShowTime = m_Current.kind == CameraEntry::TRAIN || m_Current.view == CameraEntry::VIEW_D
                      ? m_Current.showTime
                      : m_LandCameraShowTime;
     Camera* camera = m_Current.camera;
+    if (!camera)
+        m_ShowTime = 0; // nothing to show: ask again next time
+    else
+        g_Log.Printf("Camera cut %d: \"%s\" for %.1f s\n", m_Choices, camera->GetName().c_str(), m_ShowTime);
     if (camera && camera->GetKeys().size() > 1 && m_ShowTime > 0)
     {
         const auto& keys = camera->GetKeys();
@@ -230,6 +238,11 @@ CameraEntry RandomCameraController::ChooseTrackingCamera()
     if (!chosen)
     {
         // No tracking camera: stay with the current one, or take any entry.
+        if (!m_bNoTrackingLogged)
+        {
+            g_Log.Printf("The camera director has no tracking camera; it keeps its camera\n");
+            m_bNoTrackingLogged = true;
+        }
         if (m_Current.camera || m_Entries.empty())
             return m_Current;
         chosen = &m_Entries.front();
@@ -242,10 +255,11 @@ float RandomCameraController::GetFade()
 {
     const float t = m_Timer.GetTime(), b = m_BlackTime, s = m_ShowTime;
     float g;
-    if (b <= 0)
+    // No black time, or no camera to cut between: no fade.
+    if (b <= 0 || !m_Current.camera)
         g = 1;
     else if (t <= b)
-        g = t / b;
+        g = m_bKept ? 1 : t / b;
     else if (t > s - b)
         g = (s - t) / b;
     else

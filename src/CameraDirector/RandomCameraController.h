@@ -104,4 +104,7 @@ private:
     float m_ShowTime = 0;
     int m_Choices = 0;
     float m_BlackTime = 1;
+    // The last cut kept the camera it cut from.
+    bool m_bKept = false;
+    bool m_bNoTrackingLogged = false;
 };

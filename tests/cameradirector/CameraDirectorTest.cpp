@@ -242,3 +242,37 @@ TEST_F(Director, FadeTable)
     }
 }
 } // namespace
+
+namespace
+{
+TEST_F(Director, WithoutTrackingCamerasTheCameraIsKeptWithoutBlack)
+{
+    MakeTrack();
+    EXPECT_EQ(m_Director.GetCamera(), nullptr); // no camera at all
+    EXPECT_EQ(m_Director.GetFade(), 1);
+    AddCamera("Camera_T_D_01_01", 0, 0, 0);
+    Settings(EnabledEverywhere("Camera_T_D_01_01", "3") + "RandomCameraController.BlackTime 1\r\n");
+    Camera* first = m_Director.GetCamera(); // asks again at once
+
+    ASSERT_NE(first, nullptr);
+    EXPECT_NEAR(m_Director.GetFade(), 0, 1e-4); // a real cut starts black
+    Frames(301);
+    // The next cut can only take the same camera.
+    EXPECT_EQ(m_Director.GetCamera(), first);
+    m_Director.GetTimer().SetTime(0);
+    EXPECT_EQ(m_Director.GetFade(), 1);
+}
+
+TEST_F(Director, NoBlackTimeNoFade)
+{
+    MakeTrack();
+    AddCamera("Camera_T_D_01_01", 0, 0, 0);
+    Settings(EnabledEverywhere("Camera_T_D_01_01") + "RandomCameraController.BlackTime 0\r\n");
+    m_Director.GetCamera();
+    for (float t : {0.0f, 6.0f, 12.0f})
+    {
+        m_Director.GetTimer().SetTime(t);
+        EXPECT_EQ(m_Director.GetFade(), 1) << t;
+    }
+}
+} // namespace

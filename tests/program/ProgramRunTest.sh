@@ -32,17 +32,21 @@ sleep 4
 tarnholm_app_screenshot shot.png
 # C hides the clock; the scene shows where it was.
 xdotool key c 2>/dev/null
-sleep 1.5
+sleep 3
 tarnholm_app_screenshot noclock.png
 tarnholm_app_close 30
 check "exit code 0 on a key press" '[ "$TARNHOLM_APP_RC" = 0 ]'
 check "the clean-up completed" 'grep -q "Deleting resources completed" "$LOG"'
 check "no error in the log" '! grep -i "error" "$LOG"'
-# The shipped first camera looks along the track with the sky above the
-# hills; the clock sits in the lower right corner (1260, 870 on a
+# The sky is above the hills whichever camera shows them; the clock sits in the lower right corner (1260, 870 on a
 # 1600 x 1200 screen, 300 wide): on 1024 x 768 its dial spans 806..998.
-check "sky at the top" 'sky shot.png 100 40 && sky shot.png 900 120'
-check "meadow at the bottom left" 'grass shot.png 60 700'
+# Smoke may drift over one side of the sky.
+check "sky at the top" 'sky shot.png 100 40 || sky shot.png 900 40'
+# The director's first camera rides on the train, one of several chosen at
+# random: the meadow lies along the horizon below the sky in every one.
+meadow() { convert "$1" -depth 8 -crop 721x281+40+160 +repage txt:- 2>/dev/null | awk -F'[,:() ]+' '
+  /^[0-9]/ && $1 % 40 == 0 && $2 % 10 == 0 && $4 > 80 && $4 > $5 && $5 < 100 { n++ } END { exit n < 3 }'; }
+check "meadow below the sky" 'meadow shot.png'
 check "clock dial in the lower right" 'dial shot.png 860 620 && dial shot.png 950 700'
 check "the clock's corner is the scene's" '! dial shot.png 790 540'
 check "no clock after C" '! dial noclock.png 860 620 && ! dial noclock.png 950 700'

@@ -24,7 +24,7 @@ bright() { local p; p=$(tarnholm_pixel "$1" "$2" "$3"); echo $((16#${p:0:2} + 16
 
 # run NAME EXTRA-TUNING-LINES: one run with the tuning file, one screenshot.
 run() {
-  { cat "$ROOT/content/values.txt"; echo "CameraNo $CAMERA.000000"; echo "RandomCameraController.Enable 0.000000"
+  { grep -v "^CameraNo \|^RandomCameraController.Enable " "$ROOT/content/values.txt"; echo "CameraNo $CAMERA.000000"; echo "RandomCameraController.Enable 0.000000"
     printf '%s\n' "${@:2}"; } > values.txt
   "$ROOT/scripts/wine-run.sh" reg delete "$KEY" /f >/dev/null 2>&1
   "$ROOT/scripts/wine-run.sh" reg add "$KEY" /v LoadExternalControlFile /t REG_SZ /d 1 /f >/dev/null 2>&1

@@ -35,7 +35,8 @@ run() {
   reg delete "$KEY" /f
   reg add "$KEY" /v LoadExternalControlFile /t REG_SZ /d 1 /f
   [ -n "${2:-}" ] && reg add "$KEY" /v GraphicsQuality /t REG_SZ /d "2: $2" /f
-  { grep -v "^CameraNo " "$VALUES"; echo "CameraNo $CAMERA"; } > values.txt
+  { grep -v "^CameraNo \|^RandomCameraController.Enable " "$VALUES"; echo "CameraNo $CAMERA"
+    echo "RandomCameraController.Enable 0.000000 (bool)"; } > values.txt
   rm -f "$LOG"
   tarnholm_app_start "$EXE"
   if ! tarnholm_app_wait_log "$LOG" "Loading scene completed" 120; then

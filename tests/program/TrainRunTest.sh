@@ -27,8 +27,8 @@ landscape=$(strings -n 8 "$CONTENT/Tarnholm.SSS" | grep -E '^Camera_[A-Za-z0-9_]
 first=$(strings -n 8 "$CONTENT/Locomotive.SSS" | grep -E '^Camera_[A-Za-z0-9_]+$' | sort -u | head -n1)
 check "the riding camera is the locomotive's first" '[ "$first" = Camera_T_D_01_01 ] && [ "$landscape" -gt 0 ]'
 printf '[Bip01]\n\tanimation 440, 450\n\twait 1000, 1000\n\t%%%%%%\n' >Animation.txt
-grep -v '^CameraNo ' "$CONTENT/values.txt" >values.txt
-printf 'CameraNo %d.000000 (int)\n' "$landscape" >>values.txt
+grep -v '^CameraNo \|^RandomCameraController.Enable ' "$CONTENT/values.txt" >values.txt
+printf 'CameraNo %d.000000 (int)\nRandomCameraController.Enable 0.000000 (bool)\n' "$landscape" >>values.txt
 
 "$ROOT/scripts/wine-run.sh" reg delete "$KEY" /f >/dev/null 2>&1
 "$ROOT/scripts/wine-run.sh" reg add "$KEY" /v LoadExternalControlFile /t REG_SZ /d 1 /f /reg:64 >/dev/null 2>&1

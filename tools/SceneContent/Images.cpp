@@ -87,17 +87,17 @@ CImage Line()
 
 CImage Screen()
 {
-    // Sepia with a dark vignette at the frame's edges.
+    // Film grain added over the whole picture: a faint warm haze with
+    // brighter flecks, dark enough that the picture shows through.
     const int size = 256;
     CImage img(size, size, 3);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x)
         {
-            const float u = (x + 0.5f) / size * 2 - 1, v = (y + 0.5f) / size * 2 - 1;
-            const float r = std::sqrt(u * u * 0.8f + v * v);
-            const float vignette = 1 - SmoothStep(0.6f, 1.35f, r);
-            const float grain = 0.92f + 0.08f * Fbm(x * 0.3f, y * 0.3f, 931, 2);
-            img.Set(x, y, Scale(MakeRgb(1.0f, 0.9f, 0.72f), vignette * grain));
+            float v = 0.03f + 0.07f * Fbm(x * 0.45f, y * 0.45f, 931, 2);
+            if (LatticeNoise(x * 0.8f, y * 0.8f, 932) > 0.99f)
+                v = 0.35f;
+            img.Set(x, y, Scale(MakeRgb(1.0f, 0.85f, 0.6f), v));
         }
     return img;
 }

@@ -161,6 +161,8 @@ void CTarnholmApp::OnTuningChanged(const std::string& path)
         SetLabelFlags(m_pLocoScene.get(), on);
         return;
     }
+    if (OnGrassTuningChanged(path))
+        return;
     if (StartsWith(path, "Smoke01"))
     {
         m_nSmokeQuality = int(*tuning.GetValueOr("Smoke01.SettingsLevel", 2)) + 1;

@@ -10,6 +10,7 @@
 
 #include "SceneRules.h"
 #include "ScreensaverApp.h"
+#include "TarnholmGrass.h"
 
 class COpenAutomateOptions;
 class GeomObject;
@@ -114,6 +115,33 @@ protected:
     float m_ClockBase = 0, m_ClockStart = 0;
     int m_ClockSecond = -1;
     bool m_bClockSynchronised = false;
+
+    // Grass and swaying branches.
+public:
+    void InitGrass();
+    void RecreateGrass();
+    void RegisterGrassGenerationKeys(const std::string& surface);
+    void AddGrassSurface(const std::string& surface, const std::string& sample, const std::string& heightMap,
+                         int quality);
+    void ApplyGrassTuning();
+    void RenderGrass();
+    void InitLeaves();
+    void ApplyLeavesTuning();
+    void ApplyLeavesGroupTuning(const std::string& name, const std::string& group);
+    void RenderLeaves();
+    // The "Grass", "Leaves" and "Fog" groups of the tuning changes; true when
+    // the path was one of them.
+    bool OnGrassTuningChanged(const std::string& path);
+    GrassField* GetGrass() const { return m_pGrass.get(); }
+    AnimatedLeavesSet* GetLeaves() const { return m_pLeaves.get(); }
+
+protected:
+    std::unique_ptr<GrassField> m_pGrass;
+    std::unique_ptr<AnimatedLeavesSet> m_pLeaves;
+    // The train's projected shadow on the grass, set by the projection shadow
+    // when it is drawn; none leaves the grass in its plain pass.
+    IDirect3DTexture8* m_pGrassShadowTexture = nullptr;
+    D3DXMATRIX m_GrassShadowMatrix = D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
 };
 
 // Appends every geometry object of the scene whose whole name matches the

@@ -134,6 +134,9 @@ void CTarnholmApp::LoadScene()
     InitSkyBox();
     InitPaintPlanes();
     InitClockScene();
+    InitGrass();
+    if (m_bEnableLeaves)
+        InitLeaves();
 }
 
 void CTarnholmApp::InitLocoObjects()

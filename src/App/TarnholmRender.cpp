@@ -113,6 +113,8 @@ void CTarnholmApp::RenderFrame()
     RenderOldTrees();
     cache.SetRenderState(D3DRS_LIGHTING, TRUE);
     m_pMainScene->Render();
+    RenderGrass();
+    RenderLeaves();
     m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 1);
     RenderLocomotive();
     if (GetSettingInt("ShowClock") != 0)

@@ -291,7 +291,7 @@ TEST_F(Console, FilterOpensAndAdmitsByUpperCaseWords)
     Keys({kDelete});
     EXPECT_EQ(m.GetFilter().m_Text, "");
     EXPECT_TRUE(Leaf("Tuning.Pos.x")->m_FilterMatch);
-    EXPECT_EQ(Listing(), (Lines{"-<root>*", "+Tuning", "+Debug", "EnableControl", "LogoColorR", "LogoColorG", "LogoColorB",
+    EXPECT_EQ(Listing(), (Lines{"-<root>*", "+Tuning", "+Debug", "+Grass", "+Leaves", "EnableControl", "LogoColorR", "LogoColorG", "LogoColorB",
                                 "NamesTextShadowShiftX", "NamesTextShadowShiftY", "MipMapNumber"}));
 }
 
@@ -466,13 +466,18 @@ TEST_F(Console, OpeningAndClosing)
     EXPECT_EQ(Listing(), (Lines{"-<root>*", "-Tuning", "-Tuning.Colors", "+Tuning.Colors.Path"}))
         << "opened by the filter, F6 leaves them open";
     Keys({kDelete, kF6});
-    EXPECT_EQ(Listing(), (Lines{"-<root>*", "+Tuning", "+Debug", "EnableControl", "LogoColorR", "LogoColorG", "LogoColorB",
+    EXPECT_EQ(Listing(), (Lines{"-<root>*", "+Tuning", "+Debug", "+Grass", "+Leaves", "EnableControl", "LogoColorR", "LogoColorG", "LogoColorB",
                                 "NamesTextShadowShiftX", "NamesTextShadowShiftY", "MipMapNumber"}));
     Keys({kF5});
     // Root, Tuning, Colors, eight colours of three, two pairs, four switches
     // and EnableControl; Debug.Console with its three values and six
-    // values at the root.
-    EXPECT_EQ(Listing().size(), 3u + 8 * 4 + 3 + 3 + 4 + 1 + 2 + 3 + 6);
+    // values at the root. Grass: eight waves of four, five switches and the
+    // generation with its switch and two sets of nine surfaces of eight;
+    // Leaves: two groups of eight waves of four, the frequency and the wind
+    // with its three values.
+    const size_t grass = 1 + 8 * 5 + 5 + (1 + 1 + 2 * (1 + 9 * 9));
+    const size_t leaves = 1 + 2 * (1 + 8 * 5 + 1 + 4);
+    EXPECT_EQ(Listing().size(), 3u + 8 * 4 + 3 + 3 + 4 + 1 + 2 + 3 + 6 + grass + leaves);
 }
 
 TEST_F(Console, DisplaySwitchesAndDetailsFlag)

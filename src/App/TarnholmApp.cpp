@@ -190,6 +190,21 @@ void CTarnholmApp::OnTuningChanged(const std::string& path)
     case TUNING_SHADOW_MASK:
         SetShadowColorVariables();
         break;
+    case TUNING_GRASS:
+        ApplyGrassTuning();
+        break;
+    case TUNING_GRASS_GENERATION:
+        ApplyGrassTuning();
+        RecreateGrass();
+        break;
+    case TUNING_LEAVES:
+        ApplyLeavesTuning();
+        break;
+    case TUNING_FOG:
+        // The grass and leaves shaders carry the fog values.
+        ApplyLeavesTuning();
+        ApplyGrassTuning();
+        break;
     case TUNING_SMOKE:
         // Smoke that was not set up at the start (quality 0) stays off.
         if (!m_pSmoke)

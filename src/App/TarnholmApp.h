@@ -19,8 +19,10 @@
 #include "SceneRules.h"
 #include "ScreensaverApp.h"
 #include "StencilShadow.h"
+#include "TarnholmGrass.h"
 #include "TarnholmOldMovie.h"
 #include "Train.h"
+#include "TarnholmGrass.h"
 
 class Camera;
 class COpenAutomateOptions;
@@ -237,6 +239,29 @@ protected:
     void RenderOldMovie();
     RandomCameraController m_CameraDirector;
     OldMoviePostEffect m_OldMovie;
+    // Grass and swaying branches.
+public:
+    void InitGrass();
+    void RecreateGrass();
+    void RegisterGrassGenerationKeys(const std::string& surface);
+    void AddGrassSurface(const std::string& surface, const std::string& sample, const std::string& heightMap,
+                         int quality);
+    void ApplyGrassTuning();
+    void RenderGrass();
+    void InitLeaves();
+    void ApplyLeavesTuning();
+    void ApplyLeavesGroupTuning(const std::string& name, const std::string& group);
+    void RenderLeaves();
+    GrassField* GetGrass() const { return m_pGrass.get(); }
+    AnimatedLeavesSet* GetLeaves() const { return m_pLeaves.get(); }
+
+protected:
+    std::unique_ptr<GrassField> m_pGrass;
+    std::unique_ptr<AnimatedLeavesSet> m_pLeaves;
+    // The train's projected shadow on the grass, set by the projection shadow
+    // when it is drawn; none leaves the grass in its plain pass.
+    IDirect3DTexture8* m_pGrassShadowTexture = nullptr;
+    D3DXMATRIX m_GrassShadowMatrix = D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
 };
 
 // Appends every geometry object of the scene whose whole name matches the

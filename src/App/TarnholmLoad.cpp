@@ -123,6 +123,9 @@ void CTarnholmApp::LoadScene()
         InitSmoke();
     InitPaintPlanes();
     InitClockScene();
+    InitGrass();
+    if (m_bEnableLeaves)
+        InitLeaves();
 }
 
 void CTarnholmApp::InitClockScene()

@@ -121,6 +121,8 @@ void CTarnholmApp::RenderFrame()
     RenderOldTrees();
     cache.SetRenderState(D3DRS_LIGHTING, TRUE);
     m_pMainScene->Render();
+    RenderGrass();
+    RenderLeaves();
     PrepareShadowStencil();
     RenderLocomotive();
     if (m_nSmokeQuality != 0)

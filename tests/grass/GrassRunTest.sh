@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The meadow under Wine: the program runs twice at the same fixed camera over
+# a grass surface, once with the shipped grass and once with the grass's draw
+# distance at 0. Grass pixels stand where the ground alone was, the sky is the
+# same in both, and the blades move between two frames more than the bare
+# ground does.
+#   GrassRunTest.sh EXE WORKDIR CONTENTDIR
+set -u
+EXE=$1
+WORK=$2
+CONTENT=$(cd "$3" && pwd)
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+. "$ROOT/scripts/xvfb.sh"
+. "$ROOT/scripts/app-session.sh"
+tarnholm_start_xvfb || exit 1
+export WINEPREFIX=${WINEPREFIX:-$(dirname "$EXE")/../../wineprefix}
+rm -rf "$WORK"; mkdir -p "$WORK"; cd "$WORK"
+LOG=$WINEPREFIX/drive_c/windows/system32/Tarnholm.log
+KEY='HKEY_LOCAL_MACHINE\Software\Vellomaris\Tarnholm 3D Screensaver'
+fail=0
+check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi; }
+# Pixels of a region (WxH+X+Y) that differ by more than 12% between two pictures.
+changed() {
+  convert "$1" -crop "$3" +repage a.png && convert "$2" -crop "$3" +repage b.png &&
+    compare -metric AE -fuzz 12% a.png b.png null: 2>&1 | cut -d' ' -f1
+}
+# The first camera looks across a meadow on the left of the line; the sky
+# above it (1024 x 768 screen).
+MEADOW=440x70+0+370
+# The sky's left part: the train passes this camera now and then, and its
+# smoke drifts over the sky above the track on the right.
+SKY=300x80+0+0
+
+# run NAME DISTANCE: two pictures a second apart, NAME-1.png and NAME-2.png.
+run() {
+  "$ROOT/scripts/wine-run.sh" reg add "$KEY" /v LoadExternalControlFile /t REG_SZ /d 1 /f >/dev/null 2>&1
+  sed -e "s/^Grass.MaxDrawDistance .*/Grass.MaxDrawDistance $2 1000/" \
+      -e '/^CameraNo /d' -e '/^RandomCameraController.Enable /d' "$CONTENT/values.txt" > values.txt
+  printf 'CameraNo 0 1\nRandomCameraController.Enable 0 (bool)\n' >> values.txt
+  rm -f "$LOG"
+  tarnholm_app_start "$EXE"
+  if ! tarnholm_app_wait_log "$LOG" "Grass built" 180; then
+    echo "FAIL: the grass of run $1 was not built"; tail -30 "$LOG" 2>/dev/null; tarnholm_app_close 5; return 1
+  fi
+  sleep 5
+  tarnholm_app_screenshot "$1-1.png"
+  sleep 1
+  tarnholm_app_screenshot "$1-2.png"
+  tarnholm_app_close 30
+  RUNLOG=$1.log
+  cp "$LOG" "$RUNLOG" 2>/dev/null
+  check "run $1: no error in the log" '! grep -i "error" "$RUNLOG"'
+}
+
+"$ROOT/scripts/wine-run.sh" reg delete "$KEY" /f >/dev/null 2>&1
+run grass 40000 || exit 1
+run bare 0 || exit 1
+"$ROOT/scripts/wine-run.sh" reg delete "$KEY" /f >/dev/null 2>&1
+
+check "the patches were built" 'grep -q "Grass built: 9 patches" grass.log'
+area=$((440 * 70))
+grown=$(changed grass-1.png bare-1.png $MEADOW)
+sky=$(changed grass-1.png bare-1.png $SKY)
+echo "meadow pixels that grass changed: $grown of $area; sky pixels: $sky"
+check "grass stands where the ground alone was" '[ "$grown" -gt $((area / 4)) ]'
+check "the sky is the same with and without grass" '[ "$sky" -lt 60 ]'
+sway=$(changed grass-1.png grass-2.png $MEADOW)
+still=$(changed bare-1.png bare-2.png $MEADOW)
+echo "meadow pixels changed in a second: $sway with grass, $still without"
+check "the blades sway" '[ "$sway" -gt $((still * 2 + 500)) ]'
+exit $fail

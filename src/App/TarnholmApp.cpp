@@ -127,7 +127,21 @@ bool CTarnholmApp::ToggleOldMovieEffect(intptr_t)
 
 void CTarnholmApp::SaveToggledSettings()
 {
+    // Every device resource of the scene parts goes here, while the device
+    // still stands: released later, at the process's end, Wine's Direct3D
+    // can wait forever for its command thread.
     FreeSmoke();
+    m_pGrass.reset();
+    m_pLeaves.reset();
+    m_pStencilShadow.reset();
+    m_pProjectionShadowBlur.reset();
+    m_pProjectionShadowTexture = nullptr;
+    m_ShadowMaskTarget.ReleaseSurfaces();
+    m_ProjectionShadowTarget.ReleaseSurfaces();
+    RenderToTexture::ReleaseDepthBufferCache();
+    m_OldMovie.ReleaseTextures();
+    m_pEnvironmentTexture.Reset();
+    m_pSpecularTexture.Reset();
     m_pLocoScene.reset();
     m_pClockScene.reset();
     m_bClockHandsFound = false;

@@ -123,6 +123,9 @@ void CTarnholmApp::LoadScene()
         InitSmoke();
     InitPaintPlanes();
     InitClockScene();
+    for (Scene* scene : {m_pMainScene, m_pLocoScene.get(), m_pClockScene.get()})
+        if (scene)
+            scene->PreloadTextures();
     InitGrass();
     if (m_bEnableLeaves)
         InitLeaves();

@@ -16,6 +16,13 @@ public:
     // The three pictures from the main storage; each that loads turns its
     // layer on.
     void LoadTextures(IDirect3DDevice8* device);
+    // Gives its textures back (before the device goes).
+    void ReleaseTextures()
+    {
+        m_pLineTexture.Reset();
+        m_pScratchesTexture.Reset();
+        m_pScreenTexture.Reset();
+    }
     // The last pass of a frame. Off: gives the display its ramp back.
     void Render(IDirect3DDevice8* device);
     // The display's ramp as it was before the tint, when tinted.

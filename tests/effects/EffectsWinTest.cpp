@@ -234,7 +234,8 @@ TEST_F(DeviceFixture, EveryEffectDrawsAPlausibleQuad)
         }
         ASSERT_NE(nullptr, chosen) << effect.GetName();
 
-        d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, kClear, 1.0f, 0);
+        // Stencil 2: lit, as the frame leaves it for the stencil-tested effects.
+        d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, kClear, 1.0f, 2);
         d->BeginScene();
         d->SetStreamSource(0, positions, sizeof(Vertex));
         d->SetStreamSource(1, tangents, sizeof(TangentVertex));

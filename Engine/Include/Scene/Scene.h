@@ -96,6 +96,9 @@ public:
     const std::vector<Light*>& GetLights() const { return m_Lights; }
     size_t GetObjectCount() const { return m_Objects.size(); }
     size_t GetCachedTextureCount() const { return m_Textures.size(); }
+    // Hands every cached texture to the device now, so that the first view
+    // of an object does not stall on its textures' upload.
+    void PreloadTextures();
 
 private:
     std::string m_Path;

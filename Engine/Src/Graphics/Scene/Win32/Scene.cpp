@@ -377,3 +377,10 @@ void Scene::Render(bool opaqueOnly)
     for (const RenderEntry& entry : m_Transparent)
         entry.object->Render(m_pDevice, entry.meshIndex, -1);
 }
+
+void Scene::PreloadTextures()
+{
+    for (auto& entry : m_Textures)
+        if (entry.second)
+            entry.second->PreLoad();
+}

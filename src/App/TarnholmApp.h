@@ -271,6 +271,12 @@ void CollectGeomObjects(Scene* scene, const std::string& expression, std::vector
 // geometry object below each.
 void SetObjectsVisible(const std::vector<GeomObject*>& list, bool recursive, bool visible);
 
+// A tuning value, or the shipped value where the tuning file has none.
+inline float Tuned(TuningControl::CManager& tuning, const std::string& path, float shipped)
+{
+    return *tuning.GetValueOr(path, shipped);
+}
+
 // The program's main function, run by the benchmark-option table once per
 // start (or once per benchmark request under the harness).
 int RunApplication(HINSTANCE instance);

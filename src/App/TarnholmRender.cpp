@@ -22,11 +22,6 @@
 
 namespace
 {
-float Tuned(TuningControl::CManager& tuning, const char* path, float shipped)
-{
-    return *tuning.GetValueOr(path, shipped);
-}
-
 DWORD FloatBits(float f)
 {
     DWORD bits;

@@ -27,11 +27,6 @@ const char* const kProjectionReceiverNames[] = {
 const char kShadowCameraName[] = "Camera_shadow01";
 const char kShadowCameraTargetName[] = "Dummy_loco05_08";
 
-float Tuned(TuningControl::CManager& tuning, const char* path, float shipped)
-{
-    return *tuning.GetValueOr(path, shipped);
-}
-
 void RenderObjectPasses(IDirect3DDevice8* device, GeomObject* object, int pass)
 {
     for (size_t i = 0; i < object->GetMeshCount(); ++i)

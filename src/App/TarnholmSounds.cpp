@@ -20,11 +20,6 @@ const float kMaxDistance = 1000000.0f;
 
 // State of the per-frame update that lives for the whole process: a later
 // application object (another benchmark run) starts nothing again.
-float Tuned(TuningControl::CManager& tuning, const char* path, float shipped)
-{
-    return *tuning.GetValueOr(path, shipped);
-}
-
 void SetVolumeBound(SoundObject* sound, float value)
 {
     if (sound)

@@ -24,11 +24,6 @@ const float kDegrees = 57.295776f;
 // The driver's animation frame at which the whistle is pulled.
 const int kWhistleFrame = 445;
 
-float Tuned(TuningControl::CManager& tuning, const std::string& path, float shipped)
-{
-    return *tuning.GetValueOr(path, shipped);
-}
-
 ObjectFinder FinderOf(Scene* scene)
 {
     return [scene](const std::string& name) -> Object* { return scene ? scene->FindObject(name) : nullptr; };

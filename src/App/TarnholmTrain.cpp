@@ -252,6 +252,8 @@ void CTarnholmApp::InitTrain()
         m_pTrain->SetDirection(2);
         m_pTrain->SetDirection(1);
     }
+    g_Log.Printf("Train: starts at %.1f of %.1f, direction %d\n", m_pTrain->GetPosition(), m_pTrain->GetTrackLength(),
+                 m_pTrain->GetDirection());
     UpdateTrain();
     ReadDarkeningZones();
 }

@@ -215,7 +215,14 @@ HRESULT CScreensaverApp::Create(HINSTANCE hInstance)
     if (GetLastError() == ERROR_ALREADY_EXISTS)
         return E_FAIL;
 
-    std::srand(m_pBenchmark ? 0u : unsigned(std::time(nullptr)));
+    // The benchmark always sees the same train start and cameras; a test may ask for a seed of
+    // its own through TARNHOLM_SEED so that its pictures are repeatable.
+    unsigned seed = m_pBenchmark ? 0u : unsigned(std::time(nullptr));
+    char seedText[32];
+    const DWORD seedLength = GetEnvironmentVariableA("TARNHOLM_SEED", seedText, sizeof(seedText));
+    if (seedLength > 0 && seedLength < sizeof(seedText))
+        seed = unsigned(std::strtoul(seedText, nullptr, 10));
+    std::srand(seed);
 
     m_strCaption = wallpaper ? m_strWallpaperTitle : m_strTitle;
     m_strWindowTitle = m_strCaption.c_str();

@@ -7,7 +7,8 @@
 # the first two minutes grows by more than 5 %, the descriptors or threads
 # grow at every sample of the last minute, the picture stands still, the log
 # gets an error line, or the program does not end with 0 on a key press.
-#   scripts/soak.sh [MINUTES]      (default 60; SOAK_NO_BUILD=1 skips the build)
+#   scripts/soak.sh [MINUTES]      (default 60; SOAK_NO_BUILD=1 skips the build;
+#   SOAK_EXE, SOAK_WINEPREFIX and SOAK_OUT run another copy in its own prefix, beside the tests)
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"
@@ -16,10 +17,10 @@ if [ -z "${SOAK_NO_BUILD:-}" ]; then
   bash scripts/setup.sh >/dev/null || exit 1
   bash scripts/build.sh >/dev/null || { echo "soak: the build failed" >&2; exit 1; }
 fi
-EXE="$ROOT/build/win/src/App/Tarnholm 3D Screensaver.exe"
-OUT=$ROOT/build/soak
+EXE=${SOAK_EXE:-"$ROOT/build/win/src/App/Tarnholm 3D Screensaver.exe"}
+OUT=${SOAK_OUT:-$ROOT/build/soak}
 rm -rf "$OUT"; mkdir -p "$OUT"
-export WINEPREFIX=$ROOT/build/win/wineprefix
+export WINEPREFIX=${SOAK_WINEPREFIX:-$ROOT/build/win/wineprefix}
 unset TARNHOLM_SOUND_CAPTURE
 . scripts/xvfb.sh
 . scripts/app-session.sh
@@ -36,7 +37,9 @@ fi
 pid=
 for i in $(seq 50); do
   pid=$(pgrep -f "Tarnholm 3D Screensaver.exe" | while read -r p; do
-    [ "$(readlink "/proc/$p/exe" 2>/dev/null)" != "$(command -v bash)" ] && echo "$p"; done | tail -n1)
+    [ "$(readlink "/proc/$p/exe" 2>/dev/null)" != "$(command -v bash)" ] &&
+      tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$p"
+  done | tail -n1)
   [ -n "$pid" ] && break
   sleep 0.2
 done

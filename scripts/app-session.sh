@@ -51,3 +51,37 @@ tarnholm_app_close() {
   TARNHOLM_APP_RC=124
   return 1
 }
+
+# The common start of a run test of the program: tarnholm_test_setup EXE WORK
+# starts the shared X display, uses the build tree's prefix (unless
+# WINEPREFIX is set), empties WORK and makes it the current folder, and sets
+# LOG (the program's log), KEY (its settings key), fail=0 with check NAME
+# CONDITION, and reg ARGS... (the prefix's reg, quietly).
+tarnholm_test_setup() {
+  . "$TARNHOLM_ROOT/scripts/xvfb.sh"
+  tarnholm_start_xvfb || exit 1
+  export WINEPREFIX=${WINEPREFIX:-$(dirname "$1")/../../wineprefix}
+  rm -rf "$2"; mkdir -p "$2"; cd "$2" || exit 1
+  LOG=$WINEPREFIX/drive_c/windows/system32/Tarnholm.log
+  KEY='HKEY_LOCAL_MACHINE\Software\Vellomaris\Tarnholm 3D Screensaver'
+  fail=0
+}
+check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi; }
+reg() { "$TARNHOLM_ROOT/scripts/wine-run.sh" reg "$@" >/dev/null 2>&1; }
+
+# tarnholm_fixed_camera_values VALUES CAMERA [LINE...] > values.txt: the
+# tuning file VALUES with the camera director off and camera CAMERA chosen,
+# plus the given lines.
+tarnholm_fixed_camera_values() {
+  grep -v '^CameraNo \|^RandomCameraController.Enable ' "$1"
+  printf 'CameraNo %d.000000 (int)\nRandomCameraController.Enable 0.000000 (bool)\n' "$2"
+  [ $# -gt 2 ] && printf '%s\n' "${@:3}"
+  return 0
+}
+
+# tarnholm_external_values: fresh settings that read values.txt from the
+# working folder.
+tarnholm_external_values() {
+  reg delete "$KEY" /f
+  reg add "$KEY" /v LoadExternalControlFile /t REG_SZ /d 1 /f
+}

@@ -10,15 +10,8 @@ EXE=$1
 WORK=$2
 VALUES=$3
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-. "$ROOT/scripts/xvfb.sh"
 . "$ROOT/scripts/app-session.sh"
-tarnholm_start_xvfb || exit 1
-export WINEPREFIX=${WINEPREFIX:-$(dirname "$EXE")/../../wineprefix}
-rm -rf "$WORK"; mkdir -p "$WORK"; cd "$WORK"
-LOG=$WINEPREFIX/drive_c/windows/system32/Tarnholm.log
-KEY='HKEY_LOCAL_MACHINE\Software\Vellomaris\Tarnholm 3D Screensaver'
-fail=0
-check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi; }
+tarnholm_test_setup "$EXE" "$WORK"
 # The pixels of a 16 x 12 grid over the 1024 x 768 screen (the centres of
 # 64 x 64 blocks), one "x y r g b" a line.
 grid() {
@@ -41,8 +34,7 @@ cut_line() { grep -a "Camera cut $1:" "$LOG" | head -1; }
 sed -e 's/^\(RandomCameraController\.Cameras\..*\.Period\) .*/\1 8.000000/' \
     -e 's/^\(RandomCameraController\.BlackTime\) .*/\1 2.000000/' \
     -e 's/^\(RandomCameraController\.LandCameraShowTime\) .*/\1 8.000000/' "$VALUES" > values.txt
-"$ROOT/scripts/wine-run.sh" reg delete "$KEY" /f >/dev/null 2>&1
-"$ROOT/scripts/wine-run.sh" reg add "$KEY" /v LoadExternalControlFile /t REG_SZ /d 1 /f >/dev/null 2>&1
+tarnholm_external_values
 rm -f "$LOG"
 tarnholm_app_start "$EXE"
 if ! tarnholm_app_wait_log "$LOG" "Camera cut 1:" 120; then
@@ -64,7 +56,7 @@ xdotool key o 2>/dev/null
 sleep 1
 tarnholm_app_screenshot back.png
 tarnholm_app_close 30
-"$ROOT/scripts/wine-run.sh" reg delete "$KEY" /f >/dev/null 2>&1
+reg delete "$KEY" /f
 
 check "three cuts within the show times" '[ $ok = 1 ]'
 check "the first cut is a train camera" 'cut_line 1 | grep -q "\"Camera_T_"'

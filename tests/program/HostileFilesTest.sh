@@ -11,14 +11,9 @@ EXE=$1
 WORK=$2
 SET=${3:-some}
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-. "$ROOT/scripts/xvfb.sh"
 . "$ROOT/scripts/app-session.sh"
-tarnholm_start_xvfb || exit 1
-export WINEPREFIX=${WINEPREFIX:-$(dirname "$EXE")/../../wineprefix}
+tarnholm_test_setup "$EXE" "$WORK"
 CONTENT=$ROOT/build/host/content
-KEY='HKEY_LOCAL_MACHINE\Software\Vellomaris\Tarnholm 3D Screensaver'
-LOG=$WINEPREFIX/drive_c/windows/system32/Tarnholm.log
-reg() { "$ROOT/scripts/wine-run.sh" reg "$@" >/dev/null 2>&1; }
 setting() { reg add "$KEY" /v "$1" /t REG_SZ /d "$2" /f; }
 external_values() { setting LoadExternalControlFile 1; }
 # flip FILE: every 97th byte inverted.
@@ -54,7 +49,6 @@ cases=(
   "playlist-garbage|all|weird_playlist|Loading scene completed|true"
 )
 
-fail=0
 for c in "${cases[@]}"; do
   IFS='|' read -r name where setup expect after <<<"$c"
   [ "$SET" = all ] || [ "$where" = some ] || continue

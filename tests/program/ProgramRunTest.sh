@@ -7,14 +7,8 @@ set -u
 EXE=$1
 WORK=$2
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-. "$ROOT/scripts/xvfb.sh"
 . "$ROOT/scripts/app-session.sh"
-tarnholm_start_xvfb || exit 1
-export WINEPREFIX=${WINEPREFIX:-$(dirname "$EXE")/../../wineprefix}
-rm -rf "$WORK"; mkdir -p "$WORK"; cd "$WORK"
-LOG=$WINEPREFIX/drive_c/windows/system32/Tarnholm.log
-fail=0
-check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi; }
+tarnholm_test_setup "$EXE" "$WORK"
 # Channel bytes of a pixel: rgb FILE X Y -> "R G B" in decimal.
 rgb() { local p; p=$(tarnholm_pixel "$1" "$2" "$3"); echo $((16#${p:0:2})) $((16#${p:2:2})) $((16#${p:4:2})); }
 sky() { read -r r g b <<<"$(rgb "$@")"; [ "$b" -gt 150 ] && [ "$b" -gt "$r" ]; }

@@ -7,24 +7,16 @@ set -u
 EXE=$1
 WORK=$2
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-. "$ROOT/scripts/xvfb.sh"
 . "$ROOT/scripts/app-session.sh"
-tarnholm_start_xvfb || exit 1
-export WINEPREFIX=${WINEPREFIX:-$(dirname "$EXE")/../../wineprefix}
-rm -rf "$WORK"; mkdir -p "$WORK"; cd "$WORK"
-LOG=$WINEPREFIX/drive_c/windows/system32/Tarnholm.log
-KEY='HKEY_LOCAL_MACHINE\Software\Vellomaris\Tarnholm 3D Screensaver'
-fail=0
-check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi; }
+tarnholm_test_setup "$EXE" "$WORK"
 rgb() { local p; p=$(tarnholm_pixel "$1" "$2" "$3"); echo $((16#${p:0:2})) $((16#${p:2:2})) $((16#${p:4:2})); }
 sky() { read -r r g b <<<"$(rgb "$@")"; [ "$b" -gt 150 ] && [ "$b" -gt "$r" ]; }
 
 # The first landscape camera, which looks over the hills to the sky.
 { grep -v '^RandomCameraController.Enable ' "$ROOT/content/values.txt"
   echo "ProjectionShadow.Texture.Width 1000000.000000"; echo "RandomCameraController.Enable 0.000000 (bool)"; } > values.txt
-"$ROOT/scripts/wine-run.sh" reg delete "$KEY" /f >/dev/null 2>&1
-"$ROOT/scripts/wine-run.sh" reg add "$KEY" /v LoadExternalControlFile /t REG_SZ /d 1 /f >/dev/null 2>&1
-"$ROOT/scripts/wine-run.sh" reg add "$KEY" /v GraphicsQuality /t REG_SZ /d "2: 4" /f >/dev/null 2>&1
+tarnholm_external_values
+reg add "$KEY" /v GraphicsQuality /t REG_SZ /d "2: 4" /f
 rm -f "$LOG"
 tarnholm_app_start "$EXE"
 if ! tarnholm_app_wait_log "$LOG" "Loading scene completed" 120; then
@@ -40,6 +32,6 @@ check "the failed projection shadow is logged" \
   'grep -q -E "FAILED to (initialize|blur) projection shadow texture" "$LOG"'
 check "the stencil shadows are still set up" 'grep -q "Init stencil shadow" "$LOG"'
 check "sky at the top" 'sky shot.png 100 40 || sky shot.png 900 40'
-"$ROOT/scripts/wine-run.sh" reg delete "$KEY" /f >/dev/null 2>&1
+reg delete "$KEY" /f
 [ $fail = 0 ] || tail -30 "$LOG"
 exit $fail

@@ -8,27 +8,18 @@ set -u
 EXE=$1
 WORK=$2
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-. "$ROOT/scripts/xvfb.sh"
 . "$ROOT/scripts/app-session.sh"
-tarnholm_start_xvfb || exit 1
-export WINEPREFIX=${WINEPREFIX:-$(dirname "$EXE")/../../wineprefix}
-rm -rf "$WORK"; mkdir -p "$WORK"; cd "$WORK"
-LOG=$WINEPREFIX/drive_c/windows/system32/Tarnholm.log
-KEY='HKEY_LOCAL_MACHINE\Software\Vellomaris\Tarnholm 3D Screensaver'
+tarnholm_test_setup "$EXE" "$WORK"
 # The camera riding beside the train on the sun's far side of it.
 CAMERA=${SHADOW_TEST_CAMERA:-49}
-fail=0
-check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi; }
 # Brightness (r + g + b) of a pixel.
 bright() { local p; p=$(tarnholm_pixel "$1" "$2" "$3"); echo $((16#${p:0:2} + 16#${p:2:2} + 16#${p:4:2})); }
 
 # run NAME EXTRA-TUNING-LINES: one run with the tuning file, one screenshot.
 run() {
-  { grep -v "^CameraNo \|^RandomCameraController.Enable " "$ROOT/content/values.txt"; echo "CameraNo $CAMERA.000000"; echo "RandomCameraController.Enable 0.000000"
-    printf '%s\n' "${@:2}"; } > values.txt
-  "$ROOT/scripts/wine-run.sh" reg delete "$KEY" /f >/dev/null 2>&1
-  "$ROOT/scripts/wine-run.sh" reg add "$KEY" /v LoadExternalControlFile /t REG_SZ /d 1 /f >/dev/null 2>&1
-  "$ROOT/scripts/wine-run.sh" reg add "$KEY" /v GraphicsQuality /t REG_SZ /d "2: 4" /f >/dev/null 2>&1
+  tarnholm_fixed_camera_values "$ROOT/content/values.txt" "$CAMERA" "${@:2}" > values.txt
+  tarnholm_external_values
+  reg add "$KEY" /v GraphicsQuality /t REG_SZ /d "2: 4" /f
   rm -f "$LOG"
   tarnholm_app_start "$EXE"
   if ! tarnholm_app_wait_log "$LOG" "Loading scene completed" 120; then
@@ -55,5 +46,5 @@ for xy in "100 40" "900 120"; do
   read -r x y <<<"$xy"
   check "sky at $x,$y unchanged" 'd=$(( $(bright off.png $x $y) - $(bright on.png $x $y) )); [ ${d#-} -lt 12 ]'
 done
-"$ROOT/scripts/wine-run.sh" reg delete "$KEY" /f >/dev/null 2>&1
+reg delete "$KEY" /f
 exit $fail

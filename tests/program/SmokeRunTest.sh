@@ -13,16 +13,8 @@ WORK=$2
 VALUES=$3
 CAMERA=$4
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-. "$ROOT/scripts/xvfb.sh"
 . "$ROOT/scripts/app-session.sh"
-tarnholm_start_xvfb || exit 1
-export WINEPREFIX=${WINEPREFIX:-$(dirname "$EXE")/../../wineprefix}
-rm -rf "$WORK"; mkdir -p "$WORK"; cd "$WORK"
-LOG=$WINEPREFIX/drive_c/windows/system32/Tarnholm.log
-KEY='HKEY_LOCAL_MACHINE\Software\Vellomaris\Tarnholm 3D Screensaver'
-fail=0
-check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi; }
-reg() { "$ROOT/scripts/wine-run.sh" reg "$@" >/dev/null 2>&1; }
+tarnholm_test_setup "$EXE" "$WORK"
 # Pixels of a box that differ between two pictures by more than 8% in some
 # channel: changed A.png B.png WxH+X+Y
 changed() {
@@ -32,11 +24,9 @@ changed() {
 
 # run NAME [GRAPHICS_QUALITY]: one start with the camera; leaves NAME.png.
 run() {
-  reg delete "$KEY" /f
-  reg add "$KEY" /v LoadExternalControlFile /t REG_SZ /d 1 /f
+  tarnholm_external_values
   [ -n "${2:-}" ] && reg add "$KEY" /v GraphicsQuality /t REG_SZ /d "2: $2" /f
-  { grep -v "^CameraNo \|^RandomCameraController.Enable " "$VALUES"; echo "CameraNo $CAMERA"
-    echo "RandomCameraController.Enable 0.000000 (bool)"; } > values.txt
+  tarnholm_fixed_camera_values "$VALUES" "$CAMERA" > values.txt
   rm -f "$LOG"
   tarnholm_app_start "$EXE"
   if ! tarnholm_app_wait_log "$LOG" "Loading scene completed" 120; then

@@ -10,15 +10,8 @@ EXE=$1
 WORK=$2
 CONTENT=$3
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-. "$ROOT/scripts/xvfb.sh"
 . "$ROOT/scripts/app-session.sh"
-tarnholm_start_xvfb || exit 1
-export WINEPREFIX=${WINEPREFIX:-$(dirname "$EXE")/../../wineprefix}
-rm -rf "$WORK"; mkdir -p "$WORK"; cd "$WORK"
-LOG=$WINEPREFIX/drive_c/windows/system32/Tarnholm.log
-KEY='HKEY_LOCAL_MACHINE\Software\Vellomaris\Tarnholm 3D Screensaver'
-fail=0
-check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi; }
+tarnholm_test_setup "$EXE" "$WORK"
 
 # The fixed camera counts the landscape's cameras first, then the
 # locomotive's in name order; the first of those is "Camera_T_D_01_01",
@@ -27,11 +20,9 @@ landscape=$(strings -n 8 "$CONTENT/Tarnholm.SSS" | grep -E '^Camera_[A-Za-z0-9_]
 first=$(strings -n 8 "$CONTENT/Locomotive.SSS" | grep -E '^Camera_[A-Za-z0-9_]+$' | sort -u | head -n1)
 check "the riding camera is the locomotive's first" '[ "$first" = Camera_T_D_01_01 ] && [ "$landscape" -gt 0 ]'
 printf '[Bip01]\n\tanimation 440, 450\n\twait 1000, 1000\n\t%%%%%%\n' >Animation.txt
-grep -v '^CameraNo \|^RandomCameraController.Enable ' "$CONTENT/values.txt" >values.txt
-printf 'CameraNo %d.000000 (int)\nRandomCameraController.Enable 0.000000 (bool)\n' "$landscape" >>values.txt
+tarnholm_fixed_camera_values "$CONTENT/values.txt" "$landscape" >values.txt
 
-"$ROOT/scripts/wine-run.sh" reg delete "$KEY" /f >/dev/null 2>&1
-"$ROOT/scripts/wine-run.sh" reg add "$KEY" /v LoadExternalControlFile /t REG_SZ /d 1 /f /reg:64 >/dev/null 2>&1
+tarnholm_external_values
 rm -f "$LOG"
 tarnholm_app_start "$EXE"
 if ! tarnholm_app_wait_log "$LOG" "Loading scene completed" 120; then
@@ -43,7 +34,7 @@ tarnholm_app_screenshot a.png
 sleep 3
 tarnholm_app_screenshot b.png
 tarnholm_app_close 30
-"$ROOT/scripts/wine-run.sh" reg delete "$KEY" /f >/dev/null 2>&1
+reg delete "$KEY" /f
 
 check "exit code 0 on a key press" '[ "$TARNHOLM_APP_RC" = 0 ]'
 check "the train was assembled" 'grep -q "Init train" "$LOG" && grep -q "Init animation" "$LOG"'

@@ -93,7 +93,8 @@ void CTarnholmApp::InitSounds()
         const std::string& entry = playlist.GetEntry(i);
         // Only a lower-case "ogg" ending takes the Ogg stream.
         const bool ogg = entry.size() >= 3 && entry.compare(entry.size() - 3, 3, "ogg") == 0;
-        m_pMusicPlayer->AddTrack(0, ogg ? CMusicPlayer::eKindOgg : CMusicPlayer::eKindDirectShow, 0, 100, entry);
+        if (!m_pMusicPlayer->AddTrack(0, ogg ? CMusicPlayer::eKindOgg : CMusicPlayer::eKindDirectShow, 0, 100, entry))
+            g_Log.Printf("Playlist entry \"%s\" can't be played; it is left out\n", entry.c_str());
     }
 }
 

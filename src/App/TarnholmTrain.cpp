@@ -44,11 +44,18 @@ const struct
 // else the program's own copy.
 bool ReadScript(const std::string& name, std::string& text)
 {
-    std::ifstream disk(name, std::ios::binary);
-    if (disk)
+    // A script in the working folder replaces the built-in one; one that is
+    // there but cannot be read is named in the log.
+    if (GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES)
     {
-        text.assign(std::istreambuf_iterator<char>(disk), std::istreambuf_iterator<char>());
-        return true;
+        std::ifstream disk(name, std::ios::binary);
+        if (disk)
+        {
+            text.assign(std::istreambuf_iterator<char>(disk), std::istreambuf_iterator<char>());
+            if (!disk.bad())
+                return true;
+        }
+        g_Log.Printf("Crew script \"%s\" can't be read; the built-in one is used instead\n", name.c_str());
     }
     Storage::CMainStorage* storage = Storage::GetMainStorage();
     Storage::IStorageFile* file = storage ? storage->Open(name) : nullptr;

@@ -117,6 +117,54 @@ TEST(ControlledCameraStates, ShortFileLeavesTheRestAlone)
     EXPECT_FALSE(out[2].valid);
 }
 
+// A file that does not read whole is moved aside before the camera could
+// write over it on exit; a whole one stays where it is.
+TEST(ControlledCameraStates, DamagedFileIsKeptAside)
+{
+    const std::string path = ::testing::TempDir() + "DamagedStates.bin";
+    const std::string kept = path + ".bad";
+    ControlledCameraState in[kControlledCameraStateCount];
+    in[2].nearPlane = 1;
+    in[2].farPlane = 50;
+    in[2].valid = true;
+    uint8_t whole[640];
+    WriteControlledCameraStates(in, whole);
+    uint8_t nanRecord[640];
+    std::memcpy(nanRecord, whole, sizeof(whole));
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    std::memcpy(nanRecord + 2 * 64 + 36, &nan, 4);
+    const struct
+    {
+        const char* what;
+        const uint8_t* bytes;
+        size_t size;
+        bool movedAside, viewUsable;
+    } cases[] = {
+        {"whole", whole, 640, false, true},
+        {"truncated", whole, 100, true, false},
+        {"empty", whole, 0, true, false},
+        {"stored view with a NaN pitch", nanRecord, 640, true, false},
+        {"longer", whole, 640, true, true},
+    };
+    for (const auto& c : cases)
+    {
+        std::remove(kept.c_str());
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_TRUE(f);
+        std::fwrite(c.bytes, 1, c.size, f);
+        if (std::string(c.what) == "longer")
+            std::fputc(0, f);
+        std::fclose(f);
+        auto camera = MakeCamera();
+        EXPECT_TRUE(camera->LoadStates(path)) << c.what;
+        EXPECT_EQ(c.movedAside, access(kept.c_str(), F_OK) == 0) << c.what;
+        EXPECT_EQ(!c.movedAside, access(path.c_str(), F_OK) == 0) << c.what;
+        EXPECT_EQ(c.viewUsable, camera->GetState(2).valid) << c.what;
+    }
+    std::remove(kept.c_str());
+    std::remove(path.c_str());
+}
+
 // A save that cannot be written leaves the previous file as it was.
 TEST(ControlledCameraStates, FailedSaveKeepsThePreviousFile)
 {

@@ -29,6 +29,18 @@ weird_playlist() {
   setting UsePlaylist '2: 1'
 }
 
+# A playlist of one file in the working folder.
+playlist() {
+  local path="Z:$PWD/$1"
+  setting PlayList "${path//\//\\}"
+  setting UsePlaylist '2: 1'
+}
+# The free camera on, so that it reads its stored views.
+free_camera() {
+  external_values
+  { grep -v '^ControlledCamera.Enable ' "$CONTENT/values.txt"; echo 'ControlledCamera.Enable 1.000000 (bool)'; } > values.txt
+}
+
 # Each case: name, whether the representative set has it, the set-up run in
 # the empty working folder, the text the log must show, and a check after
 # the run (run in the working folder).
@@ -47,6 +59,12 @@ cases=(
   "font-garbage|some|garbage newfont.fnt 5000|newfont.fnt|true"
   "settings-extreme|some|setting GraphicsQuality '2: 99'; setting MusicVolumePercentage '2: 100000'; setting ModeWidth '2: -5'; setting SoundsVolumePercentage 'x'|GraphicsQuality|true"
   "playlist-garbage|all|weird_playlist|Loading scene completed|true"
+  "playlist-garbage-song|some|garbage song.ogg 20000; playlist song.ogg|song.ogg|true"
+  "playlist-song-directory|all|mkdir song.mp3; playlist song.mp3|song.mp3|true"
+  "crew-garbage|some|garbage Animation.txt 4000|Animation.txt|true"
+  "crew-directory|all|mkdir Animation.txt|Animation.txt|true"
+  "camera-states-truncated|some|free_camera; garbage ControlledCameraStates.bin 100; cp ControlledCameraStates.bin given|ControlledCameraStates.bin|cmp -s given ControlledCameraStates.bin.bad && [ \$(stat -c %s ControlledCameraStates.bin) = 640 ]"
+  "camera-states-directory|all|free_camera; mkdir ControlledCameraStates.bin|ControlledCameraStates.bin|[ -d ControlledCameraStates.bin ]"
 )
 
 for c in "${cases[@]}"; do

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "FileReplace.h"
+#include "Log.h"
 
 namespace
 {
@@ -32,10 +33,33 @@ bool CControlledCamera::LoadStates(const std::string& path)
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return false;
-    uint8_t data[kControlledCameraStateCount * kControlledCameraRecordSize];
+    const size_t expected = kControlledCameraStateCount * kControlledCameraRecordSize;
+    uint8_t data[expected + 1];
     const size_t size = std::fread(data, 1, sizeof(data), f);
     std::fclose(f);
-    ReadControlledCameraStates(data, size, m_States);
+    const int read = ReadControlledCameraStates(data, size < expected ? size : expected, m_States);
+    int usable = 0;
+    bool damaged = size != expected;
+    for (int i = 0; i < read; ++i)
+    {
+        const uint8_t stored = data[i * kControlledCameraRecordSize + 44];
+        damaged = damaged || stored > 1 || (stored == 1 && !m_States[i].valid);
+        usable += m_States[i].valid ? 1 : 0;
+    }
+    if (damaged)
+    {
+        // The file is written back on exit: the user's file is moved aside
+        // first, so that nothing they stored is lost without a copy.
+        const std::string kept = path + ".bad";
+        std::remove(kept.c_str());
+        const bool moved = std::rename(path.c_str(), kept.c_str()) == 0;
+        if (!moved)
+            m_bSaveStates = false;
+        g_Log.Printf("Camera states file \"%s\" is damaged (%u bytes, %d stored views usable); %s\n", path.c_str(),
+                     unsigned(size), usable,
+                     moved ? ("it is kept as \"" + kept + "\" and the other views start from the scene's camera").c_str()
+                           : "it can't be moved aside, so it is not written back");
+    }
     return true;
 }
 

@@ -77,6 +77,16 @@ void CTarnholmApp::InitShadowObjects()
         box->SetVisibleRecursive(true);
         m_ShadowCasters.push_back(box);
     }
+    // The shadow camera stands where the scene put it beside the locomotive
+    // at rest: its offset is taken here, before the train is placed on the
+    // track.
+    Camera* shadowCamera = m_pLocoScene ? m_pLocoScene->FindCamera(kShadowCameraName) : nullptr;
+    Object* shadowTarget = m_pLocoScene ? m_pLocoScene->FindObject(kShadowCameraTargetName) : nullptr;
+    if (shadowCamera && shadowTarget)
+    {
+        const D3DXMATRIX& target = shadowTarget->GetWorldMatrix();
+        m_ShadowCameraOffset = shadowCamera->GetPosition() - D3DXVECTOR3(target._41, target._42, target._43);
+    }
     CollectGeomObjects(m_pMainScene, "Rail.*", m_ProjectionShadowReceivers);
     CollectGeomObjects(m_pMainScene, "Land.*", m_ProjectionShadowReceivers);
     for (const char* name : kProjectionReceiverNames)
@@ -135,8 +145,7 @@ void CTarnholmApp::InitProjectionShadow()
         if (!state.IsValidated())
             state.ValidateTechnique(material->GetD3DMaterial());
     });
-    const D3DXMATRIX& target = m_pShadowCameraTarget->GetWorldMatrix();
-    m_ShadowCameraOffset = m_pShadowCamera->GetPosition() - D3DXVECTOR3(target._41, target._42, target._43);
+    // m_ShadowCameraOffset was taken with the train at rest (InitShadowObjects).
 }
 
 void CTarnholmApp::SetProjectionShadowStates()

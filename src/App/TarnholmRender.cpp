@@ -185,6 +185,13 @@ void CTarnholmApp::PlaceSunLight()
         local._42 = -m_LightDirection.y * r * 0.5f;
         local._43 = -m_LightDirection.z * r * 0.5f;
         light->SetLocalMatrix(local);
+        // The sun's place is a world place, whatever the light hangs from:
+        // the light table reads the world matrix.
+        D3DXMATRIX world = light->GetWorldMatrix();
+        world._41 = local._41;
+        world._42 = local._42;
+        world._43 = local._43;
+        light->SetWorldMatrix(world);
         D3DLIGHT8& d3d = light->GetLight();
         d3d.Range = r;
         d3d.Attenuation0 = 0.333333f;

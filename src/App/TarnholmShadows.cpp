@@ -14,6 +14,7 @@
 #include "RenderStateManager.h"
 #include "Scene.h"
 #include "ShadowGeometry.h"
+#include "ShadowStencil.h"
 #include "TarnholmApp.h"
 
 namespace
@@ -76,6 +77,16 @@ void CTarnholmApp::InitShadowObjects()
         box->SetVisibleRecursive(true);
         m_ShadowCasters.push_back(box);
     }
+    // The shadow camera stands where the scene put it beside the locomotive
+    // at rest: its offset is taken here, before the train is placed on the
+    // track.
+    Camera* shadowCamera = m_pLocoScene ? m_pLocoScene->FindCamera(kShadowCameraName) : nullptr;
+    Object* shadowTarget = m_pLocoScene ? m_pLocoScene->FindObject(kShadowCameraTargetName) : nullptr;
+    if (shadowCamera && shadowTarget)
+    {
+        const D3DXMATRIX& target = shadowTarget->GetWorldMatrix();
+        m_ShadowCameraOffset = shadowCamera->GetPosition() - D3DXVECTOR3(target._41, target._42, target._43);
+    }
     CollectGeomObjects(m_pMainScene, "Rail.*", m_ProjectionShadowReceivers);
     CollectGeomObjects(m_pMainScene, "Land.*", m_ProjectionShadowReceivers);
     for (const char* name : kProjectionReceiverNames)
@@ -134,8 +145,7 @@ void CTarnholmApp::InitProjectionShadow()
         if (!state.IsValidated())
             state.ValidateTechnique(material->GetD3DMaterial());
     });
-    const D3DXMATRIX& target = m_pShadowCameraTarget->GetWorldMatrix();
-    m_ShadowCameraOffset = m_pShadowCamera->GetPosition() - D3DXVECTOR3(target._41, target._42, target._43);
+    // m_ShadowCameraOffset was taken with the train at rest (InitShadowObjects).
 }
 
 void CTarnholmApp::SetProjectionShadowStates()
@@ -334,73 +344,7 @@ void CTarnholmApp::RenderStencilShadowMask()
 
 void CTarnholmApp::ApplyShadowMaskToStencil(IDirect3DTexture8* mask)
 {
-    UINT width = 0, height = 0;
-    {
-        ComRef<IDirect3DSurface8> target;
-        D3DSURFACE_DESC desc;
-        if (FAILED(m_pd3dDevice->GetRenderTarget(target.Put())) || FAILED(target->GetDesc(&desc)))
-            return;
-        width = desc.Width;
-        height = desc.Height;
-    }
-    RenderStateManager& cache = RenderStateManager::Instance();
-    cache.PushStates();
-    cache.SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
-    cache.SetRenderState(D3DRS_ZENABLE, FALSE);
-    cache.SetRenderState(D3DRS_ZBIAS, 0);
-    cache.SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    cache.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
-    cache.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
-    cache.SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
-    // The reference is a byte: bright mask texels pass, black ones do not.
-    cache.SetRenderState(D3DRS_ALPHAREF, 0x11);
-    cache.SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
-    cache.SetRenderState(D3DRS_STENCILENABLE, TRUE);
-    cache.SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
-    cache.SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_INCR);
-    cache.SetRenderState(D3DRS_STENCILFAIL, D3DSTENCILOP_KEEP);
-    cache.SetRenderState(D3DRS_STENCILZFAIL, D3DSTENCILOP_KEEP);
-    cache.SetRenderState(D3DRS_STENCILMASK, 0xFFFFFFFF);
-    cache.SetRenderState(D3DRS_STENCILWRITEMASK, 0xFFFFFFFF);
-    cache.SetRenderState(D3DRS_LIGHTING, FALSE);
-    cache.SetRenderState(D3DRS_FOGENABLE, FALSE);
-    cache.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    for (DWORD s = 0; s < 8; ++s)
-    {
-        cache.SetTextureStageState(s, D3DTSS_COLOROP, D3DTOP_DISABLE);
-        cache.SetTextureStageState(s, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-        m_pd3dDevice->SetTexture(s, nullptr);
-    }
-    m_pd3dDevice->SetTexture(0, mask);
-    cache.SetRenderState(D3DRS_TEXTUREFACTOR, 0xFF808080);
-    // Alpha: 4 x the squared distance of (mask + 0.5) from grey, 0 for a
-    // black texel and 1 for a white one.
-    cache.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
-    cache.SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TEXTURE);
-    cache.SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR);
-    cache.SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_TEXTURE);
-    cache.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_ADD);
-    cache.SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_ADD);
-    for (D3DTEXTURESTAGESTATETYPE arg : {D3DTSS_COLORARG1, D3DTSS_COLORARG2, D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2})
-        cache.SetTextureStageState(1, arg, D3DTA_CURRENT);
-    cache.SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DOTPRODUCT3);
-    cache.SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DOTPRODUCT3);
-    m_pd3dDevice->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 1);
-    cache.SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
-    cache.SetTextureStageState(0, D3DTSS_ADDRESSV, D3DTADDRESS_CLAMP);
-    m_pd3dDevice->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
-    m_pd3dDevice->SetPixelShader(0);
-    struct QuadVertex
-    {
-        float x, y, z, rhw;
-        D3DCOLOR diffuse;
-        float u, v;
-    };
-    const float w = float(width), h = float(height);
-    auto corner = [w, h](float x, float y) { return QuadVertex{x, y, 0, 1, 0, x / w + 0.5f / w, y / h + 0.5f / h}; };
-    const QuadVertex quad[6] = {corner(0, 0), corner(w, 0), corner(w, h), corner(0, 0), corner(w, h), corner(0, h)};
-    m_pd3dDevice->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, quad, sizeof(QuadVertex));
-    cache.PopStates();
+    DrawShadowMaskToStencil(m_pd3dDevice, mask);
 }
 
 void CTarnholmApp::PrepareShadowStencil()
@@ -456,20 +400,7 @@ void CTarnholmApp::RenderFakeShadows()
 {
     RenderStateManager& cache = RenderStateManager::Instance();
     cache.PushStates();
-    // The shadow's colour multiplies the picture twice: 2 x source x destination.
-    cache.SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    cache.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_DESTCOLOR);
-    cache.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_SRCCOLOR);
-    cache.SetRenderState(D3DRS_LIGHTING, FALSE);
-    // With stencil shadows only where the mask left the picture lit.
-    cache.SetRenderState(D3DRS_STENCILENABLE, m_pStencilShadow ? TRUE : FALSE);
-    cache.SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
-    cache.SetRenderState(D3DRS_STENCILREF, 2);
-    cache.SetRenderState(D3DRS_STENCILMASK, 0xFFFFFFFF);
-    cache.SetRenderState(D3DRS_STENCILWRITEMASK, 0xFFFFFFFF);
-    cache.SetRenderState(D3DRS_STENCILZFAIL, D3DSTENCILOP_KEEP);
-    cache.SetRenderState(D3DRS_STENCILFAIL, D3DSTENCILOP_KEEP);
-    cache.SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+    SetFakeShadowStates(m_pStencilShadow != nullptr);
     cache.SetDepthBias(Tuned(GetTuning(), "FakeShadow.DepthBias", 0.021f));
     for (GeomObject* shadow : m_LocoShadowObjects)
     {

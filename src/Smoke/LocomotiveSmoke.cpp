@@ -110,8 +110,12 @@ void CLocomotiveSmoke::UpdateWhistleSteam(bool always)
         m_pRope = m_FindRope ? m_FindRope("Loco_rope01") : nullptr;
         m_bRopeLookedUp = true;
     }
-    if (m_pRope)
-        emitter.SetDisabled(!m_pRope->IsAnimating());
+    if (!m_pRope)
+        return;
+    const bool pulled = m_pRope->IsAnimating();
+    if (pulled && emitter.m_bDisabled)
+        g_Log.Printf("The whistle rope is pulled: whistle steam\n");
+    emitter.SetDisabled(!pulled);
 }
 
 void CLocomotiveSmoke::Update(int system, float dt)

@@ -26,7 +26,7 @@ changed() {
   convert "$1" "$2" -crop "$3" +repage -alpha off -compose difference -composite -separate \
     -evaluate-sequence max -threshold 8% -format '%[fx:round(mean*w*h)]' info: 2>/dev/null || echo 0
 }
-printf '[Bip01]\n\tanimation 440, 450\n\twait 1000, 1000\n\t%%%%%%\n' > Animation.txt
+printf '[Bip01]\n\tanimation 440, 450\n' > Animation.txt
 
 # run NAME GRAPHICS_QUALITY: one start with the camera; leaves NAME.png.
 run() {

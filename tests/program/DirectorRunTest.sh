@@ -109,6 +109,7 @@ gamma_back=$(grep -ac "gamma ramp is given back" "$LOG")
 xdotool key o 2>/dev/null
 sleep 1.5
 tarnholm_app_close 30
+movie_setting=$("$ROOT/scripts/wine-run.sh" reg query "$KEY" /v EnableOldMovieEffect 2>/dev/null | tr -d "\r")
 reg delete "$KEY" /f
 
 nblue=$(wc -l < blue.txt)
@@ -116,6 +117,7 @@ check "the view shows sky" '[ "$nblue" -ge 6 ]'
 check "O turns the sky sepia" '[ "$(warm movie.png blue.txt)" -ge $((nblue * 8 / 10)) ]'
 check "a second O gives the blue back" '[ "$(warm back.png blue.txt)" -le $((nblue / 10)) ]'
 check "a second O gives the gamma back" '[ "$gamma_back" = 1 ]'
+check "the look left on is remembered" 'echo "$movie_setting" | grep -q "2: 1"'
 check "the close gives the gamma back" '[ "$(grep -ac "gamma ramp is given back" "$LOG")" = 2 ]'
 check "exit code 0 on a key press" '[ "$TARNHOLM_APP_RC" = 0 ]'
 check "no error in the log" '! grep -i "error" director.log "$LOG"'

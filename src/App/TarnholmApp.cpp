@@ -139,6 +139,7 @@ void CTarnholmApp::SaveToggledSettings()
     m_ShadowMaskTarget.ReleaseSurfaces();
     m_ProjectionShadowTarget.ReleaseSurfaces();
     RenderToTexture::ReleaseDepthBufferCache();
+    m_OldMovie.RestoreGamma(m_pd3dDevice);
     m_OldMovie.ReleaseTextures();
     m_pEnvironmentTexture.Reset();
     m_pSpecularTexture.Reset();

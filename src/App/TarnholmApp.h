@@ -231,8 +231,8 @@ protected:
 
     // The camera director and the old-film look.
     void InitCameraSelector(Train* train);
-    // The director's camera and fade for this frame; false when it is off.
-    bool ChooseDirectorCamera();
+    // The landscape's cameras and then the locomotive's, in name order.
+    std::vector<Camera*> m_SceneCameras;
     void ReloadCameraDirector();
     void InitOldMoviePostEffect();
     void ReadOldMovieSettings();

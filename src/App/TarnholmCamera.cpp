@@ -1,8 +1,10 @@
 // The camera director in the scene: its cameras from both scenes, its
-// settings, and the camera and fade it gives every frame.
+// settings, and the camera and fade of every frame.
 #include <algorithm>
 
 #include "Camera.h"
+#include "CameraChoice.h"
+#include "ControlledCamera.h"
 #include "Log.h"
 #include "Scene.h"
 #include "TarnholmApp.h"
@@ -23,6 +25,7 @@ void CTarnholmApp::InitCameraSelector(Train* train)
         {
             Camera* camera = static_cast<Camera*>(it.GetObject());
             m_CameraDirector.AddCamera(camera, target);
+            m_SceneCameras.push_back(camera);
             camera->SetNear(500);
             camera->SetFar(1200000);
         }
@@ -34,17 +37,17 @@ void CTarnholmApp::InitCameraSelector(Train* train)
     m_CameraDirector.LoadTimes(tuning);
 }
 
-bool CTarnholmApp::ChooseDirectorCamera()
+void CTarnholmApp::ChooseCamera()
 {
-    if (*GetTuning().GetValueOr("RandomCameraController.Enable", 1) == 0 || m_CameraDirector.GetEntries().empty())
-        return false;
-    Camera* camera = m_CameraDirector.GetCamera();
+    const FrameCameraChoice choice =
+        ChooseFrameCamera(GetTuning(), m_pMainScene->GetActiveCamera(), m_CameraDirector, m_SceneCameras,
+                          [](Camera* active) { return CControlledCamera::GetInstance(active); });
     // The start-up fade and the fade through black at a cut: the darker
     // one holds.
-    m_fFade = std::min(m_fFade, m_CameraDirector.GetFade());
-    if (camera)
-        m_pMainScene->SetActiveCamera(camera);
-    return true;
+    if (choice.directed)
+        m_fFade = std::min(m_fFade, choice.fade);
+    if (choice.camera)
+        m_pMainScene->SetActiveCamera(choice.camera);
 }
 
 void CTarnholmApp::ReloadCameraDirector()

@@ -9,14 +9,28 @@
 
 namespace
 {
-// The display's ramp as read on the first tint of the process.
-bool s_bRampRead = false;
-GammaChannels s_ProcessRamp;
-
 // The ramp is set as given, not through the display's calibration.
 const DWORD kNoCalibration = 0;
 
 static_assert(sizeof(GammaChannels) == sizeof(D3DGAMMARAMP), "the ramp layouts differ");
+
+class DeviceGamma : public GammaDevice
+{
+public:
+    explicit DeviceGamma(IDirect3DDevice8* device) : m_pDevice(device) {}
+    bool GetRamp(GammaChannels& ramp) override
+    {
+        m_pDevice->GetGammaRamp(reinterpret_cast<D3DGAMMARAMP*>(&ramp));
+        return true;
+    }
+    void SetRamp(const GammaChannels& ramp) override
+    {
+        m_pDevice->SetGammaRamp(kNoCalibration, reinterpret_cast<const D3DGAMMARAMP*>(&ramp));
+    }
+
+private:
+    IDirect3DDevice8* m_pDevice;
+};
 
 bool LoadPicture(const char* name, ComRef<IDirect3DTexture8>& texture)
 {
@@ -73,7 +87,7 @@ void OldMoviePostEffect::Render(IDirect3DDevice8* device)
         ClearAnimation();
         return;
     }
-    if (!m_bTintApplied)
+    if (!m_Gamma.IsTinted())
         ApplyGammaTint(device);
     D3DVIEWPORT8 view;
     if (FAILED(device->GetViewport(&view)))
@@ -88,24 +102,17 @@ void OldMoviePostEffect::Render(IDirect3DDevice8* device)
 
 void OldMoviePostEffect::RestoreGamma(IDirect3DDevice8* device)
 {
-    if (!m_bTintApplied)
+    if (!device || !m_Gamma.IsTinted())
         return;
-    device->SetGammaRamp(kNoCalibration, reinterpret_cast<const D3DGAMMARAMP*>(&m_SavedRamp));
-    m_bTintApplied = false;
+    DeviceGamma gamma(device);
+    m_Gamma.Restore(gamma);
+    g_Log.Printf("The display's gamma ramp is given back\n");
 }
 
 void OldMoviePostEffect::ApplyGammaTint(IDirect3DDevice8* device)
 {
-    if (!s_bRampRead)
-    {
-        device->GetGammaRamp(reinterpret_cast<D3DGAMMARAMP*>(&s_ProcessRamp));
-        s_bRampRead = true;
-    }
-    // Kept as read: a non-default ramp comes back as it was.
-    m_SavedRamp = s_ProcessRamp;
-    const GammaChannels tinted = TintGammaRamp(s_ProcessRamp, m_TintRed, m_TintGreen, m_TintBlue);
-    device->SetGammaRamp(kNoCalibration, reinterpret_cast<const D3DGAMMARAMP*>(&tinted));
-    m_bTintApplied = true;
+    DeviceGamma gamma(device);
+    m_Gamma.Tint(gamma, m_TintRed, m_TintGreen, m_TintBlue);
 }
 
 void OldMoviePostEffect::DrawTint(IDirect3DDevice8* device)

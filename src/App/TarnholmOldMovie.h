@@ -25,10 +25,11 @@ public:
     }
     // The last pass of a frame. Off: gives the display its ramp back.
     void Render(IDirect3DDevice8* device);
-    // The display's ramp as it was before the tint, when tinted.
+    // The display's ramp as it was before the tint, when tinted (also when
+    // the program closes).
     void RestoreGamma(IDirect3DDevice8* device);
 
-    bool IsTintApplied() const { return m_bTintApplied; }
+    bool IsTintApplied() const { return m_Gamma.IsTinted(); }
     bool HasLineLayer() const { return m_bLineLayer; }
     bool HasScratchLayer() const { return m_bScratchLayer; }
     bool HasScreenLayer() const { return m_bScreenLayer; }
@@ -50,6 +51,5 @@ private:
     bool m_bScratchLayer = false;
     bool m_bScreenLayer = false;
     CLocalTimer m_Timer;
-    bool m_bTintApplied = false;
-    GammaChannels m_SavedRamp = {};
+    GammaKeeper m_Gamma;
 };

@@ -46,28 +46,6 @@ void RenderObject(IDirect3DDevice8* device, GeomObject* object)
 }
 } // namespace
 
-void CTarnholmApp::ChooseCamera()
-{
-    if (ChooseDirectorCamera())
-        return;
-    // With the director off the fixed camera index chooses, counting the
-    // landscape's cameras and then the locomotive's.
-    const int wanted = int(Tuned(GetTuning(), "CameraNo", 0));
-    int index = 0;
-    for (Scene* scene : {m_pMainScene, m_pLocoScene.get()})
-    {
-        if (!scene)
-            continue;
-        const ObjectMask mask = scene->FindObjects(".*");
-        for (ObjectMaskIterator it = mask.BeginCamera(); !it.AtEnd(); ObjectMask::NextCamera(it), ++index)
-            if (index == wanted)
-            {
-                m_pMainScene->SetActiveCamera(static_cast<Camera*>(it.GetObject()));
-                return;
-            }
-    }
-}
-
 void CTarnholmApp::RenderFrame()
 {
     if (!m_pMainScene)

@@ -42,7 +42,9 @@ void CTarnholmApp::InitSmoke()
     Scene* loco = m_pLocoScene.get();
     s.smoke.Bind(
         GetTuning(), [loco](const std::string& name) { return loco ? loco->FindObject(name) : nullptr; },
-        [loco](const std::string& name) -> Object* { return loco ? loco->FindGeomObject(name) : nullptr; });
+        [loco](const std::string& name) -> Object* { return loco ? loco->FindGeomObject(name) : nullptr; },
+        // The driver's pull plays the rope's morph animation.
+        [](Object* rope) { return static_cast<GeomObject*>(rope)->IsMorphPlaying(); });
 
     TuningControl::CManager& tuning = GetTuning();
     const float time = *tuning.GetValueOr("Smoke01.Initial.UpdateTime", 6);

@@ -51,6 +51,28 @@ GammaChannels TintGammaRamp(const GammaChannels& ramp, double red, double green,
     return out;
 }
 
+void GammaKeeper::Tint(GammaDevice& device, double red, double green, double blue)
+{
+    if (!m_bRead)
+    {
+        // An unreadable ramp is not tinted: there would be nothing to give
+        // back.
+        if (!device.GetRamp(m_Saved))
+            return;
+        m_bRead = true;
+    }
+    device.SetRamp(TintGammaRamp(m_Saved, red, green, blue));
+    m_bTinted = true;
+}
+
+void GammaKeeper::Restore(GammaDevice& device)
+{
+    if (!m_bTinted)
+        return;
+    device.SetRamp(m_Saved);
+    m_bTinted = false;
+}
+
 void OldMovieLayers::ReadSettings(TuningControl::CManager& tuning)
 {
     auto value = [&tuning](const char* name, float shipped) {

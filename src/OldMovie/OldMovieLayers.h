@@ -43,6 +43,33 @@ struct GammaChannels
 // tint and kept within 0 to 65535; entries 0 and 1 as they were.
 GammaChannels TintGammaRamp(const GammaChannels& ramp, double red, double green, double blue);
 
+// Where the display's gamma ramp is read and set.
+class GammaDevice
+{
+public:
+    virtual ~GammaDevice() = default;
+    virtual bool GetRamp(GammaChannels& ramp) = 0;
+    virtual void SetRamp(const GammaChannels& ramp) = 0;
+};
+
+// The display's ramp tinted while the look is on. The ramp is read on the
+// first tint and kept exactly as read; switching the look off, and closing
+// the program, give the display that ramp back.
+class GammaKeeper
+{
+public:
+    void Tint(GammaDevice& device, double red, double green, double blue);
+    // Nothing when no tint is applied.
+    void Restore(GammaDevice& device);
+    bool IsTinted() const { return m_bTinted; }
+    const GammaChannels& GetSavedRamp() const { return m_Saved; }
+
+private:
+    bool m_bRead = false;
+    bool m_bTinted = false;
+    GammaChannels m_Saved = {};
+};
+
 class OldMovieLayers
 {
 public:

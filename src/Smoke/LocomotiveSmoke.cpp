@@ -31,7 +31,8 @@ const char* CLocomotiveSmoke::GetPrefix(int system)
     return kSystems[system].prefix;
 }
 
-void CLocomotiveSmoke::Bind(TuningControl::CManager& tuning, const FindFn& findDummy, const FindFn& findRope)
+void CLocomotiveSmoke::Bind(TuningControl::CManager& tuning, const FindFn& findDummy, const FindFn& findRope,
+                            const PulledFn& pulled)
 {
     for (int i = 0; i < kSystemCount; ++i)
     {
@@ -59,6 +60,7 @@ void CLocomotiveSmoke::Bind(TuningControl::CManager& tuning, const FindFn& findD
             m_Quality[q].RegisterTuning(tuning, kQualityPrefixes[q]);
     m_bTuningBound = true;
     m_FindRope = findRope;
+    m_RopePulled = pulled;
     m_pRope = nullptr;
     m_bRopeLookedUp = false;
 }
@@ -110,8 +112,12 @@ void CLocomotiveSmoke::UpdateWhistleSteam(bool always)
         m_pRope = m_FindRope ? m_FindRope("Loco_rope01") : nullptr;
         m_bRopeLookedUp = true;
     }
-    if (m_pRope)
-        emitter.SetDisabled(!m_pRope->IsAnimating());
+    if (!m_pRope)
+        return;
+    const bool pulled = m_RopePulled ? m_RopePulled(m_pRope) : m_pRope->IsAnimating();
+    if (pulled && emitter.m_bDisabled)
+        g_Log.Printf("The whistle rope is pulled: whistle steam\n");
+    emitter.SetDisabled(!pulled);
 }
 
 void CLocomotiveSmoke::Update(int system, float dt)

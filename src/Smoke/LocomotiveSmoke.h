@@ -24,6 +24,8 @@ public:
     // Finds an object of the locomotive's scene by exact name; null when
     // there is none (for the rope: none that is geometry).
     typedef std::function<Object*(const std::string&)> FindFn;
+    // Whether the rope is being pulled (its animation plays).
+    typedef std::function<bool(Object* rope)> PulledFn;
 
     // The dummy and the tuning prefix of a system.
     static const char* GetObjectName(int system);
@@ -32,8 +34,10 @@ public:
     // Binds every system to its dummy (a missing one is logged and that
     // system stays off) and, on the first call, every option set to its
     // tuning values. The whistle steam starts disabled; the rope is looked
-    // up with findRope on the first whistle update.
-    void Bind(TuningControl::CManager& tuning, const FindFn& findDummy, const FindFn& findRope);
+    // up with findRope on the first whistle update; pulled tells whether it
+    // is pulled (without it: its keyframe animation plays).
+    void Bind(TuningControl::CManager& tuning, const FindFn& findDummy, const FindFn& findRope,
+              const PulledFn& pulled = PulledFn());
     // Forgets the scene's objects: nothing of that scene is touched again.
     void Unbind();
     // Quality 1, 2 or 3 points the chimney at its low, medium or full set;
@@ -62,6 +66,7 @@ private:
     TParticleOptions m_Quality[3];
     bool m_bTuningBound = false;
     FindFn m_FindRope;
+    PulledFn m_RopePulled;
     Object* m_pRope = nullptr;
     bool m_bRopeLookedUp = false;
 };

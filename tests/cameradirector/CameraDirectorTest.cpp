@@ -276,3 +276,135 @@ TEST_F(Director, NoBlackTimeNoFade)
     }
 }
 } // namespace
+
+#include "CameraChoice.h"
+#include "ControlledCamera.h"
+
+namespace
+{
+// The camera choice of a frame: the free camera, the director or the fixed
+// camera number. Two directors over the same cameras and the same random
+// sequence; the second is interrupted by the free camera.
+class FrameChoice : public Director
+{
+protected:
+    void SetUpCameras()
+    {
+        MakeTrack();
+        for (const char* name : {"Camera_T_S_01_01", "Camera_T_S_02_01", "Camera_T_D_03_01", "Camera_L_D_01_01",
+                                 "Camera_L_D_02_01"})
+            AddCamera(name, 0, 0, 0);
+        AddCamera("Camera_L_T_01", 500, 0, 0);
+        AddCamera("Camera_L_T_02", 9000, 0, 0);
+        std::string text = "RandomCameraController.LandCameraShowTime 1\r\n"
+                           "RandomCameraController.LandNotTrackingPriority 0.5\r\n";
+        for (const auto& c : m_Cameras)
+            text += EnabledEverywhere(c->GetName(), "1");
+        Settings(text);
+        for (const auto& c : m_Cameras)
+        {
+            m_Second.AddCamera(c.get(), nullptr);
+            m_All.push_back(c.get());
+        }
+        m_Second.SetTrain(&m_Train);
+        m_Second.SetTrackLength(m_Train.GetTrackLength());
+        m_Second.LoadSettings(m_Tuning);
+        m_Second.LoadTimes(m_Tuning);
+        m_Free.SetSaveStates(false);
+    }
+    // One frame 1.5 s after the last, so every directed frame is a cut.
+    FrameCameraChoice Next(RandomCameraController& director, Camera* active)
+    {
+        Frames(150);
+        return ChooseFrameCamera(m_Tuning, active, director, m_All, [this](Camera* reference) {
+            m_FreeReference = reference;
+            return &m_Free;
+        });
+    }
+
+    RandomCameraController m_Second;
+    std::vector<Camera*> m_All;
+    CControlledCamera m_Free;
+    Camera* m_FreeReference = nullptr;
+};
+
+TEST_F(FrameChoice, FreeCameraWinsWhileOnAndTheDirectorGoesOnAfter)
+{
+    SetUpCameras();
+    const int cuts = 12;
+    srand(11);
+    std::vector<Camera*> expected;
+    for (int i = 0; i < cuts; ++i)
+    {
+        const FrameCameraChoice c = Next(m_Director, nullptr);
+        ASSERT_TRUE(c.directed);
+        ASSERT_NE(c.camera, nullptr);
+        if (expected.empty() || c.camera != expected.back())
+        {
+            EXPECT_NEAR(c.fade, 0, 1e-4) << i; // a cut to another camera starts black
+        }
+        expected.push_back(c.camera);
+    }
+
+    srand(11);
+    std::vector<Camera*> seen;
+    Camera* active = nullptr;
+    *m_Tuning.GetValue("ControlledCamera.FOV") = 0.7f;
+    *m_Tuning.GetValue("ControlledCamera.FarPlane") = 90000;
+    for (int i = 0; i < cuts + 4; ++i)
+    {
+        const bool freeOn = i >= 3 && i < 7;
+        *m_Tuning.GetValue("ControlledCamera.Enable") = freeOn ? 1.0f : 0.0f;
+        const FrameCameraChoice c = Next(m_Second, active);
+        if (freeOn)
+        {
+            // The free camera, made from the active camera, with the tuned
+            // projection; the director is not asked and gives no fade.
+            EXPECT_EQ(c.camera, &m_Free) << i;
+            EXPECT_TRUE(c.free);
+            EXPECT_FALSE(c.directed);
+            EXPECT_EQ(m_FreeReference, active);
+            EXPECT_FLOAT_EQ(m_Free.GetFov(), 0.7f);
+            EXPECT_FLOAT_EQ(m_Free.GetFar(), 90000);
+            EXPECT_FLOAT_EQ(m_Free.GetNear(), 300); // the shipped value
+            EXPECT_FLOAT_EQ(m_Free.GetMoveSpeed(), 2200);
+        }
+        else
+        {
+            EXPECT_TRUE(c.directed) << i;
+            EXPECT_FALSE(c.free);
+            seen.push_back(c.camera);
+        }
+        active = c.camera;
+    }
+    // Switched off again, the director takes up its sequence where it left.
+    EXPECT_EQ(seen, expected);
+    // Both kinds of cut took place.
+    int train = 0;
+    for (Camera* c : seen)
+        train += c->GetName().compare(0, 9, "Camera_T_") == 0;
+    EXPECT_GT(train, 0);
+    EXPECT_LT(train, cuts);
+}
+
+TEST_F(FrameChoice, WithTheDirectorOffTheCameraNumberChooses)
+{
+    SetUpCameras();
+    *m_Tuning.GetValue("RandomCameraController.Enable") = 0;
+    struct Case
+    {
+        float number;
+        int index; // -1: the active camera stays
+    } cases[] = {{0, 0}, {2.9f, 2}, {6, 6}, {7, -1}, {-3, -1}};
+    for (const Case& c : cases)
+    {
+        *m_Tuning.GetValue("CameraNo") = c.number;
+        const FrameCameraChoice choice = Next(m_Director, nullptr);
+        EXPECT_FALSE(choice.directed) << c.number;
+        EXPECT_EQ(choice.camera, c.index < 0 ? nullptr : m_All[size_t(c.index)]) << c.number;
+    }
+    // The free camera wins over the number too.
+    *m_Tuning.GetValue("ControlledCamera.Enable") = 1;
+    EXPECT_EQ(Next(m_Director, m_All[0]).camera, &m_Free);
+}
+} // namespace

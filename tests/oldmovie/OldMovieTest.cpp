@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "OldMovieLayers.h"
@@ -200,5 +201,73 @@ TEST(GammaTint, KeepsTheRampAsReadAndClampsTheTint)
     EXPECT_EQ(tinted.red[200], 65535); // not wrapped past the top
     EXPECT_EQ(tinted.green[101], 12978); // 25957 x 0.5, truncated
     EXPECT_EQ(tinted.blue[100], 0);
+}
+
+// A display with a ramp of its own; counts the ramps set.
+class FakeDisplay : public GammaDevice
+{
+public:
+    FakeDisplay()
+    {
+        for (int i = 0; i < 256; ++i)
+        {
+            ramp.red[i] = uint16_t(std::min(65535, i * 300));
+            ramp.green[i] = uint16_t(i * 200);
+            ramp.blue[i] = uint16_t(i * 257);
+        }
+    }
+    bool GetRamp(GammaChannels& out) override
+    {
+        out = ramp;
+        return readable;
+    }
+    void SetRamp(const GammaChannels& in) override
+    {
+        ramp = in;
+        ++sets;
+    }
+    static bool Same(const GammaChannels& a, const GammaChannels& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; }
+
+    GammaChannels ramp;
+    bool readable = true;
+    int sets = 0;
+};
+
+TEST(GammaKeeper, OffAndCloseGiveTheDisplayItsRampBack)
+{
+    FakeDisplay display;
+    const GammaChannels start = display.ramp;
+    GammaKeeper keeper;
+    keeper.Restore(display); // never tinted: the display is left alone
+    EXPECT_EQ(display.sets, 0);
+
+    // O: tinted; O again: the ramp as it was, exactly.
+    keeper.Tint(display, 0.5, 1, 1);
+    EXPECT_TRUE(keeper.IsTinted());
+    EXPECT_EQ(display.ramp.red[100], 15000);
+    keeper.Restore(display);
+    EXPECT_TRUE(FakeDisplay::Same(display.ramp, start));
+
+    // On again, tinted from the ramp as first read, not from a tinted one;
+    // then the program closes with the look on.
+    keeper.Tint(display, 0.5, 1, 1);
+    keeper.Tint(display, 0.5, 1, 1);
+    EXPECT_EQ(display.ramp.red[100], 15000);
+    keeper.Restore(display);
+    EXPECT_FALSE(keeper.IsTinted());
+    EXPECT_TRUE(FakeDisplay::Same(display.ramp, start));
+    const int sets = display.sets;
+    keeper.Restore(display); // once only
+    EXPECT_EQ(display.sets, sets);
+}
+
+TEST(GammaKeeper, AnUnreadableRampIsNotTinted)
+{
+    FakeDisplay display;
+    display.readable = false;
+    GammaKeeper keeper;
+    keeper.Tint(display, 0.5, 0.5, 0.5);
+    EXPECT_FALSE(keeper.IsTinted());
+    EXPECT_EQ(display.sets, 0);
 }
 } // namespace

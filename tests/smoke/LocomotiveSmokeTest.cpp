@@ -56,6 +56,37 @@ TEST_F(LocomotiveSmokeTest, MissingDummyIsLoggedAndItsSystemStaysOff)
     EXPECT_TRUE(smoke.GetSystem(CLocomotiveSmoke::kWhistleSteam).GetParticles().empty());
 }
 
+TEST_F(LocomotiveSmokeTest, WhistleSteamBlowsWhileTheRopeIsPulled)
+{
+    FakeLoco loco({"Dummy_smoke01", "Dummy_smoke02", "Dummy_smoke03", "Dummy_smoke04", "Loco_rope01"});
+    bool pulling = false;
+    Object* asked = nullptr;
+    smoke.Bind(tuning, loco.Finder(), loco.Finder(), [&](Object* rope) {
+        asked = rope;
+        return pulling;
+    });
+    const CObjectParticleEmitter& emitter = smoke.GetSystem(CLocomotiveSmoke::kWhistleSteam).GetEmitter();
+    g_Log.ClearText();
+    smoke.UpdateWhistleSteam(false);
+    EXPECT_TRUE(emitter.m_bDisabled);
+    ASSERT_NE(asked, nullptr);
+    EXPECT_EQ(asked->GetName(), "Loco_rope01");
+    pulling = true;
+    smoke.UpdateWhistleSteam(false);
+    smoke.UpdateWhistleSteam(false);
+    EXPECT_FALSE(emitter.m_bDisabled);
+    smoke.Update(CLocomotiveSmoke::kWhistleSteam, 0.2f);
+    EXPECT_FALSE(smoke.GetSystem(CLocomotiveSmoke::kWhistleSteam).GetParticles().empty());
+    // One log line for the pull, not one a frame.
+    const std::string text = g_Log.GetText();
+    const std::string line = "whistle rope is pulled";
+    ASSERT_NE(text.find(line), std::string::npos);
+    EXPECT_EQ(text.find(line, text.find(line) + 1), std::string::npos);
+    pulling = false;
+    smoke.UpdateWhistleSteam(false);
+    EXPECT_TRUE(emitter.m_bDisabled);
+}
+
 TEST_F(LocomotiveSmokeTest, RopeIsLookedUpInEachBoundScene)
 {
     auto first = std::make_unique<FakeLoco>(

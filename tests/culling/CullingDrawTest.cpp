@@ -181,10 +181,10 @@ TEST_F(CullingDrawTest, LookingAwayAndOccludersCutTheDraws)
     m_pScene->BuildOctree();
     COctreeManager* tree = m_pScene->GetOctreeManager();
     EXPECT_FALSE(tree->GetEntries().empty());
-    for (const OctreeEntry* e : tree->GetEntries())
+    for (const std::unique_ptr<OctreeEntry>& e : tree->GetEntries())
         EXPECT_NE("Marker0", e->object->GetName()) << "excluded";
     // Skinned strip and its bones stay out of the tree.
-    for (const OctreeEntry* e : tree->GetEntries())
+    for (const std::unique_ptr<OctreeEntry>& e : tree->GetEntries())
     {
         EXPECT_NE("SkinStrip", e->object->GetName());
         EXPECT_NE("BoneBase", e->object->GetName());

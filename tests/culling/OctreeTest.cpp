@@ -11,7 +11,7 @@ namespace
 {
 std::unique_ptr<OctreeEntry> Box(float x, float y, float half)
 {
-    std::unique_ptr<OctreeEntry> e(new OctreeEntry);
+    auto e = std::make_unique<OctreeEntry>();
     e->min = D3DXVECTOR3(x - half, y - half, 0);
     e->max = D3DXVECTOR3(x + half, y + half, 10);
     return e;
@@ -22,7 +22,7 @@ int CountLeaves(const OctreeNode& node)
     if (node.GetChildren().empty())
         return 1;
     int n = 0;
-    for (const OctreeNode* child : node.GetChildren())
+    for (const std::unique_ptr<OctreeNode>& child : node.GetChildren())
         n += CountLeaves(*child);
     return n;
 }
@@ -63,7 +63,7 @@ TEST_F(OctreeTest, QuadtreeHasSixtyFourLeavesAndKeepsStraddlersHigh)
     EXPECT_EQ(D3DXVECTOR3(0, 0, 0), m_Root.GetMin());
     EXPECT_EQ(D3DXVECTOR3(100, 100, 10), m_Root.GetMax());
     // The centre object stays at the root; the corner objects sink.
-    for (const OctreeNode* child : m_Root.GetChildren())
+    for (const std::unique_ptr<OctreeNode>& child : m_Root.GetChildren())
     {
         EXPECT_EQ(1u, child->GetEntries().size());
         EXPECT_EQ(0.0f, child->GetMin().z);

@@ -177,6 +177,27 @@ TEST(SceneFaults, FaultyRecordsAreLoggedAndDroppedAndNothingLeaks)
     EXPECT_EQ(fixture.m_StartRefs, fixture.RefsAfterRelease());
 }
 
+// A removed object, and one whose name a later load takes over, leave the
+// index but stay the scene's: their meshes' buffers go with the scene.
+TEST(SceneFaults, RemovedAndReplacedObjectsAreFreedWithTheScene)
+{
+    SceneDeviceFixture fixture(64);
+    ASSERT_NE(nullptr, fixture.m_Device.Get());
+    auto scene = std::make_unique<Scene>(fixture.m_Device.Get());
+    ASSERT_TRUE(scene->Load(102, "", nullptr));
+    GeomObject* removed = scene->FindGeomObject("Odd");
+    ASSERT_NE(nullptr, removed);
+    ASSERT_LT(0u, removed->GetMeshCount());
+    scene->RemoveObject(removed);
+    Object* replaced = scene->FindObject("Lamp1");
+    ASSERT_NE(nullptr, replaced);
+    ASSERT_TRUE(scene->Load(102, "", nullptr));
+    EXPECT_NE(replaced, scene->FindObject("Lamp1"));
+    EXPECT_NE(nullptr, scene->FindGeomObject("Odd"));
+    scene.reset();
+    EXPECT_EQ(fixture.m_StartRefs, fixture.RefsAfterRelease());
+}
+
 TEST(SceneFaults, TextureSizeModifierShrinksTexturesBeforeTheyAreMade)
 {
     SceneDeviceFixture fixture(64);

@@ -7,6 +7,7 @@
 // tree itself is platform-free; the manager, which reads geometry objects,
 // builds in the Windows tree.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,7 +58,7 @@ public:
         m_Min = min;
         m_Max = max;
     }
-    const std::vector<OctreeNode*>& GetChildren() const { return m_Children; }
+    const std::vector<std::unique_ptr<OctreeNode>>& GetChildren() const { return m_Children; }
     const std::vector<OctreeEntry*>& GetEntries() const { return m_Entries; }
     const D3DXVECTOR3& GetMin() const { return m_Min; }
     const D3DXVECTOR3& GetMax() const { return m_Max; }
@@ -67,8 +68,8 @@ public:
 private:
     void Clear();
 
-    std::vector<OctreeNode*> m_Children;
-    std::vector<OctreeEntry*> m_Entries;
+    std::vector<std::unique_ptr<OctreeNode>> m_Children;
+    std::vector<OctreeEntry*> m_Entries; // the manager's
     D3DXVECTOR3 m_Corners[8];
     D3DXVECTOR3 m_Max = D3DXVECTOR3(0, 0, 0);
     D3DXVECTOR3 m_Min = D3DXVECTOR3(0, 0, 0);
@@ -101,8 +102,8 @@ public:
 
     void Enable(bool on) { m_bEnabled = on; }
     bool IsEnabled() const { return m_bEnabled; }
-    const std::vector<OctreeEntry*>& GetEntries() const { return m_Entries; }
-    const OctreeNode* GetRoot() const { return m_pRoot; }
+    const std::vector<std::unique_ptr<OctreeEntry>>& GetEntries() const { return m_Entries; }
+    const OctreeNode* GetRoot() const { return m_pRoot.get(); }
 
 private:
     void ClearEntries();
@@ -111,8 +112,8 @@ private:
 
     const ObjectNameMap* m_pObjects;
     Object* m_pSceneRoot;
-    std::vector<OctreeEntry*> m_Entries;
+    std::vector<std::unique_ptr<OctreeEntry>> m_Entries;
     std::vector<GeomObject*> m_Excluded;
-    OctreeNode* m_pRoot;
+    std::unique_ptr<OctreeNode> m_pRoot;
     bool m_bEnabled = true;
 };

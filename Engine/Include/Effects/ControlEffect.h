@@ -57,7 +57,7 @@ public:
     CVariable(const std::string& name, int pass, int entry) : m_Name(name), m_PassIndex(pass), m_EntryIndex(entry) {}
     virtual ~CVariable() = default;
     virtual int GetKind() const = 0;
-    virtual CVariable* Clone() const = 0;
+    virtual std::unique_ptr<CVariable> Clone() const = 0;
 
     std::string m_Name;
     int m_PassIndex;
@@ -72,7 +72,7 @@ public:
     {
     }
     int GetKind() const override { return kTexture; }
-    CVariable* Clone() const override { return new CVariableTexture(*this); }
+    std::unique_ptr<CVariable> Clone() const override { return std::make_unique<CVariableTexture>(*this); }
     uint32_t m_Stage;
 };
 
@@ -84,7 +84,7 @@ public:
     {
     }
     int GetKind() const override { return kTextureStageState; }
-    CVariable* Clone() const override { return new CVariableTextureStageState(*this); }
+    std::unique_ptr<CVariable> Clone() const override { return std::make_unique<CVariableTextureStageState>(*this); }
     uint32_t m_State;
     uint32_t m_Stage;
     uint32_t m_Value = 0;
@@ -98,7 +98,7 @@ public:
     {
     }
     int GetKind() const override { return kRenderState; }
-    CVariable* Clone() const override { return new CVariableRenderState(*this); }
+    std::unique_ptr<CVariable> Clone() const override { return std::make_unique<CVariableRenderState>(*this); }
     uint32_t m_State;
 };
 

@@ -147,14 +147,31 @@ public:
     bool m_Semantics[kSemanticCount];
 };
 
-class EffectTechnique
+class EffectTechnique;
+
+// What a technique holds. A copy of the technique copies all of it and then
+// gives itself variables of its own (see EffectTechnique::OwnVariables).
+struct EffectTechniqueParts
 {
-public:
     typedef std::unordered_map<std::string, EffectVariablePtr> VariableMap;
     typedef std::unordered_map<std::string, std::set<int32_t>> UsedVariableMap;
 
+    std::vector<EffectPass> m_Passes;
+    VariableMap m_Variables;
+    UsedVariableMap m_UsedVariables;
+    std::string m_Name;
+    std::string m_EffectName;
+    boost::function<void(EffectTechnique&)> m_Hook;
+};
+
+class EffectTechnique : private EffectTechniqueParts
+{
+public:
+    using EffectTechniqueParts::UsedVariableMap;
+    using EffectTechniqueParts::VariableMap;
+
     EffectTechnique() = default;
-    EffectTechnique(const EffectTechnique& other) { *this = other; }
+    EffectTechnique(const EffectTechnique& other);
     EffectTechnique& operator=(const EffectTechnique& other);
 
     EffectVariablePtr& GetVariable(const std::string& name);
@@ -188,13 +205,9 @@ public:
 
 private:
     EffectVariable* FindForSet(const std::string& name);
-
-    std::vector<EffectPass> m_Passes;
-    VariableMap m_Variables;
-    UsedVariableMap m_UsedVariables;
-    std::string m_Name;
-    std::string m_EffectName;
-    boost::function<void(EffectTechnique&)> m_Hook;
+    // After a copy: copies of the source's variables in place of the shared
+    // ones, and the passes bound to them.
+    void OwnVariables();
 };
 
 class Effect

@@ -5,6 +5,7 @@
 // blending and the geometric tests culling and picking use. Windows tree.
 #include <d3d8.h>
 
+#include <cfloat>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +24,28 @@ class CMemoryStream;
 } // namespace FileStorage
 class GeomObject;
 class MeshMaterial;
+
+// Of the points where a ray meets something, the one nearest its origin.
+struct NearestHit
+{
+    explicit NearestHit(const D3DXVECTOR3& rayOrigin) : origin(rayOrigin) {}
+    void Offer(const D3DXVECTOR3& hit)
+    {
+        const D3DXVECTOR3 d = hit - origin;
+        const float distance = D3DXVec3Length(&d);
+        if (distance < nearest)
+        {
+            nearest = distance;
+            point = hit;
+            found = true;
+        }
+    }
+
+    D3DXVECTOR3 origin;
+    D3DXVECTOR3 point = D3DXVECTOR3(0, 0, 0);
+    float nearest = FLT_MAX;
+    bool found = false;
+};
 
 // One morph frame: position and normal of every vertex.
 class SoftwareMesh

@@ -55,7 +55,45 @@ struct MaterialMapVariables
     Entry entries[kCount];
 };
 
-class MaterialEffectState
+// What a material's effect state holds. A copy of the state copies all of it
+// and then binds its own (see MaterialEffectState::Rebind).
+struct MaterialEffectStateParts
+{
+    struct KindEntry
+    {
+        Map* map = nullptr; // one of the maps below, of this object
+        bool present = false;
+    };
+
+    // Fields the material reads and writes while it compiles meta effects.
+    bool m_bChanged = false;
+    bool m_bRecompile = false;
+    std::map<int, int32_t> m_TexCoordIndices;
+
+    Effect m_Effect;
+    bool m_bFound = false;
+    std::string m_Pattern = "Basic.*";
+    EffectTechnique* m_pTechnique = nullptr;
+    IDirect3DDevice8* m_pDevice = nullptr;
+    KindEntry m_Kinds[MAPKIND_COUNT];
+    DiffuseMap m_Diffuse;
+    AlphaMap m_Alpha;
+    LightMap m_LightMap;
+    EnvironmentMap m_Environment;
+    DiffuseAlphaMap m_DiffuseAlpha;
+    AlphaMap m_EnvironmentAlpha;
+    ProjectionMap m_Projection;
+    DiffuseMap m_Bump;
+    EnvironmentMap m_Specular;
+    std::vector<std::array<MaterialMapVariables, MAPKIND_COUNT>> m_MapBindings;
+    std::vector<std::pair<EffectVariablePtr, int>> m_IdBindings;
+    bool m_bOmniPass = false;
+    EffectTechnique m_BaseTechnique;
+    bool m_bHasBase = false;
+    bool m_bValidated = false;
+};
+
+class MaterialEffectState : private MaterialEffectStateParts
 {
 public:
     MaterialEffectState();
@@ -99,52 +137,44 @@ public:
     size_t GetMapBindingPassCount() const { return m_MapBindings.size(); }
     const MaterialMapVariables& GetMapBinding(size_t pass, int kind) const { return m_MapBindings[pass][kind]; }
 
-    // Fields the material reads and writes while it compiles meta effects.
-    bool m_bChanged = false;
-    bool m_bRecompile = false;
-    std::map<int, int32_t> m_TexCoordIndices;
+    using MaterialEffectStateParts::m_bChanged;
+    using MaterialEffectStateParts::m_bRecompile;
+    using MaterialEffectStateParts::m_TexCoordIndices;
 
 private:
     friend class MeshMaterial;
-    struct KindEntry
-    {
-        Map* map = nullptr;
-        bool present = false;
-    };
     void SetMapVariables(int kind, const MaterialMapVariables& bindings);
-
-    Effect m_Effect;
-    bool m_bFound = false;
-    std::string m_Pattern = "Basic.*";
-    EffectTechnique* m_pTechnique = nullptr;
-    IDirect3DDevice8* m_pDevice = nullptr;
-    KindEntry m_Kinds[MAPKIND_COUNT];
-    DiffuseMap m_Diffuse;
-    AlphaMap m_Alpha;
-    LightMap m_LightMap;
-    EnvironmentMap m_Environment;
-    DiffuseAlphaMap m_DiffuseAlpha;
-    AlphaMap m_EnvironmentAlpha;
-    ProjectionMap m_Projection;
-    DiffuseMap m_Bump;
-    EnvironmentMap m_Specular;
-    std::vector<std::array<MaterialMapVariables, MAPKIND_COUNT>> m_MapBindings;
-    std::vector<std::pair<EffectVariablePtr, int>> m_IdBindings;
-    bool m_bOmniPass = false;
-    EffectTechnique m_BaseTechnique;
-    bool m_bHasBase = false;
-    bool m_bValidated = false;
+    // After a copy: no technique or bindings of the source's; the kinds
+    // point at this object's maps, and the technique is validated anew.
+    void Rebind();
 };
 
-class MeshMaterial
+struct MeshMaterialParts
 {
-public:
     struct MaterialVariable
     {
-        EffectVariablePtr bound;
+        EffectVariablePtr bound; // the technique's variable, of this material
         bool requested = false;
         int32_t value = 0;
     };
+
+    D3DMATERIAL8 m_Material = {};
+    std::string m_Name;
+    uint32_t m_TwoSided = 1;
+    MaterialEffectState m_State;
+    uint32_t m_AlphaRef = 0;
+    std::map<std::string, MaterialVariable> m_Variables;
+    // Lua name -> the kind whose texture-coordinate index it reads (>= 0) or
+    // -1 for the named variable of that name, -2 for no value.
+    std::map<std::string, int> m_LuaVariables;
+};
+
+// A copy of a material copies all its parts; its variables are bound anew
+// to its own technique.
+class MeshMaterial : private MeshMaterialParts
+{
+public:
+    using MeshMaterialParts::MaterialVariable;
 
     // The default: white, two-sided, no maps, drawn with the fixed-function pass.
     MeshMaterial();
@@ -182,14 +212,4 @@ private:
     void ReadMaps(FileStorage::CMemoryStream& stream, FileStorage::CArchive* archive, ITextureCache* scene);
     void ResetLuaVariables();
     void RebuildLuaVariables();
-
-    D3DMATERIAL8 m_Material = {};
-    std::string m_Name;
-    uint32_t m_TwoSided = 1;
-    MaterialEffectState m_State;
-    uint32_t m_AlphaRef = 0;
-    std::map<std::string, MaterialVariable> m_Variables;
-    // Lua name -> the kind whose texture-coordinate index it reads (>= 0) or
-    // -1 for the named variable of that name, -2 for no value.
-    std::map<std::string, int> m_LuaVariables;
 };

@@ -49,6 +49,9 @@ public:
     // From the file at `path`, else from RCDATA `resourceId`.
     bool Load(uint16_t resourceId, const std::string& path, CLoadingProgressHandler* handler = nullptr);
     static int CountEntries(const std::string& path, uint16_t resourceId);
+    // Enters an object into the name index and the draw lists, or takes it
+    // out of them. The scene frees the objects it loaded when it goes,
+    // removed ones too; an object made elsewhere stays its maker's.
     void RegisterObject(Object* object);
     void RemoveObject(Object* object);
     void Render(bool opaqueOnly = false);
@@ -102,11 +105,9 @@ public:
 
 private:
     std::string m_Path;
-    // The objects by name, which name masks read; the scene frees them (and
-    // tells the culling tree) before its members go.
+    // The objects by name, which name masks read.
     std::map<std::string, Object*> m_Objects;
     std::unique_ptr<GeomObject> m_pRoot;
-    std::vector<std::unique_ptr<Object>> m_Replaced; // names taken over by later objects
     std::map<std::pair<std::string, int32_t>, ComRef<IDirect3DBaseTexture8>> m_Textures;
     std::map<std::string, std::unique_ptr<MeshMaterial>> m_Materials; // go before the textures they use
     std::vector<Light*> m_Lights;
@@ -119,4 +120,7 @@ private:
     std::unique_ptr<COcclusionManager> m_pOcclusion;
     std::unique_ptr<COctreeManager> m_pOctree;
     std::vector<std::string> m_SmoothNormalPatterns;
+    // Every object loaded, found by name or not (removed, or replaced by a
+    // later one of its name); freed before the members above go.
+    std::vector<std::unique_ptr<Object>> m_Owned;
 };

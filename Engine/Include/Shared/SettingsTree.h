@@ -3,6 +3,7 @@
 // paths, and its registry form: a node is a key, a leaf a REG_SZ value whose
 // data is "1: " float, "2: " int or "3: " text.
 #include <map>
+#include <memory>
 #include <string>
 
 #include "WinTypes.h"
@@ -26,19 +27,19 @@ public:
     struct Value
     {
         Value() = default;
-        explicit Value(Node* child) : m_pChild(child), m_Kind(KIND_NODE) {}
+        explicit Value(std::unique_ptr<Node> child) : m_pChild(std::move(child)), m_Kind(KIND_NODE) {}
         explicit Value(float f) : m_Float(f), m_Kind(KIND_FLOAT) {}
         explicit Value(int i) : m_Int(i), m_Kind(KIND_INT) {}
         explicit Value(const char* text) : m_Text(text ? text : ""), m_Kind(KIND_STRING) {}
         explicit Value(const std::string& text) : m_Text(text), m_Kind(KIND_STRING) {}
 
-        Node* GetChild() const { return m_Kind == KIND_NODE ? m_pChild : nullptr; }
+        Node* GetChild() const { return m_Kind == KIND_NODE ? m_pChild.get() : nullptr; }
         float GetFloat() const { return m_Kind == KIND_FLOAT ? m_Float : 0.0f; }
         int GetInt() const { return m_Kind == KIND_INT ? m_Int : 0; }
         std::string GetText() const { return m_Kind == KIND_STRING ? m_Text : std::string(); }
         int GetKind() const { return m_Kind; }
 
-        Node* m_pChild = nullptr; // owned by the node that holds this value
+        std::unique_ptr<Node> m_pChild;
         float m_Float = 0.0f;
         int m_Int = 0;
         std::string m_Text;

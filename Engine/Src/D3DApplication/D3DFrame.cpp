@@ -245,28 +245,12 @@ void CD3DApplication::FadeScreen(IDirect3DDevice8* device, float width, float he
 
     RenderStateManager& rsm = RenderStateManager::Instance();
     rsm.PushStates();
-    rsm.SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
-    rsm.SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    rsm.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    rsm.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-
     D3DVIEWPORT8 vp = {0, 0, (DWORD)width, (DWORD)height, 0.0f, 1.0f};
     device->SetViewport(&vp);
-    rsm.SetRenderState(D3DRS_ZENABLE, FALSE);
-    rsm.SetRenderState(D3DRS_FOGENABLE, FALSE);
-    rsm.SetRenderState(D3DRS_COLORVERTEX, TRUE);
 
     device->BeginScene();
     device->SetTexture(0, nullptr);
-    rsm.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-    rsm.SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
-    rsm.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    rsm.SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-    for (DWORD stage = 1; stage <= 2; ++stage)
-    {
-        rsm.SetTextureStageState(stage, D3DTSS_COLOROP, D3DTOP_DISABLE);
-        rsm.SetTextureStageState(stage, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-    }
+    SetScreenQuadStates(D3DTA_DIFFUSE, TRUE);
     device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
     device->SetPixelShader(0);
 

@@ -1,5 +1,7 @@
 #include "Timer.h"
 
+#include <memory>
+
 #ifdef _WIN32
 const TimerClockSource& PlatformTimerClockSource(); // Win32/TimerClock.cpp
 #else
@@ -101,8 +103,8 @@ float CLocalTimer::GetAverageFrameTime()
 }
 
 int g_TimerMode = 0;
-static CTimer* g_pDebugTimer = nullptr;
-static CTimer* g_pRealTimer = nullptr;
+static std::unique_ptr<CTimer> g_pDebugTimer;
+static std::unique_ptr<CTimer> g_pRealTimer;
 
 void UseDebugTimer()
 {
@@ -114,27 +116,24 @@ CTimer* GetGlobalTimer()
     if (g_TimerMode == 1)
     {
         if (!g_pDebugTimer)
-            g_pDebugTimer = new CGlobalDebugTimer;
-        return g_pDebugTimer;
+            g_pDebugTimer = std::make_unique<CGlobalDebugTimer>();
+        return g_pDebugTimer.get();
     }
     if (!g_pRealTimer)
     {
         int64_t frequency = 0;
         if (GetTimerClockSource().QueryFrequency(&frequency))
-            g_pRealTimer = new CGlobalRealTimer<CQueryPerformanceTimer>;
+            g_pRealTimer = std::make_unique<CGlobalRealTimer<CQueryPerformanceTimer>>();
         else
-            g_pRealTimer = new CGlobalRealTimer<CMultimediaTimer>;
+            g_pRealTimer = std::make_unique<CGlobalRealTimer<CMultimediaTimer>>();
     }
-    return g_pRealTimer;
+    return g_pRealTimer.get();
 }
 
 void DeleteGlobalTimer(CTimer* timer)
 {
-    if (!timer)
-        return;
-    if (timer == g_pDebugTimer)
-        g_pDebugTimer = nullptr;
-    if (timer == g_pRealTimer)
-        g_pRealTimer = nullptr;
-    delete timer;
+    if (timer && timer == g_pDebugTimer.get())
+        g_pDebugTimer.reset();
+    if (timer && timer == g_pRealTimer.get())
+        g_pRealTimer.reset();
 }

@@ -65,11 +65,11 @@ void COpenAutomateOptions::AddOption(const TBenchmarkOption& option)
             return;
         }
     TBenchmarkOption copy = option;
-    m_OwnedTexts.emplace_back(new std::string(option.Name));
+    m_OwnedTexts.push_back(std::make_unique<std::string>(option.Name));
     copy.Name = m_OwnedTexts.back()->c_str();
     if (IsBenchmarkTextType(option.Type))
     {
-        m_OwnedTexts.emplace_back(new std::string(option.Value.Text));
+        m_OwnedTexts.push_back(std::make_unique<std::string>(option.Value.Text));
         copy.Value.Text = m_OwnedTexts.back()->c_str();
     }
     m_Options.push_back(copy);

@@ -25,7 +25,7 @@ ScreenMessageList& ScreenMessageList::Instance()
 {
     std::unique_ptr<ScreenMessageList>& p = MessageListHolder();
     if (!p)
-        p.reset(new ScreenMessageList);
+        p = std::make_unique<ScreenMessageList>();
     return *p;
 }
 

@@ -94,7 +94,7 @@ void CScreensaverApp::InitSounds()
     if (m_bMusicSetupPending)
     {
         m_bMusicSetupPending = false;
-        m_pMusicPlayer.reset(new CMusicPlayer);
+        m_pMusicPlayer = std::make_unique<CMusicPlayer>();
         if (GetSettingInt("DisableMusic") == 0)
         {
             if (m_bDirectSoundReady || StartDirectSound())
@@ -110,7 +110,7 @@ void CScreensaverApp::InitSounds()
 
 SoundObject* CScreensaverApp::LoadSound(const char* name, WORD resourceId, bool frequencyControl)
 {
-    std::unique_ptr<SoundObject> sound(new SoundObject);
+    auto sound = std::make_unique<SoundObject>();
     if (m_bDirectSoundReady)
     {
         if (name)

@@ -24,7 +24,7 @@ template <class OpenFn> bool CArchive::Open(const std::string& what, OpenFn open
     Reset();
     try
     {
-        m_pSource.reset(new CDataSource);
+        m_pSource = std::make_unique<CDataSource>();
         open(*m_pSource);
         ReadDirectory();
         return true;
@@ -92,7 +92,7 @@ void CArchive::ReadDirectory()
         }
         Entry& entry = inserted.first->second;
         entry.offset = offset;
-        entry.stream.reset(new CMemoryStream);
+        entry.stream = std::make_unique<CMemoryStream>();
     }
 }
 

@@ -4,15 +4,10 @@
 
 #include "Camera.h"
 
-OctreeNode::~OctreeNode()
-{
-    Clear();
-}
+OctreeNode::~OctreeNode() = default;
 
 void OctreeNode::Clear()
 {
-    for (OctreeNode* child : m_Children)
-        delete child;
     m_Children.clear();
     m_Entries.clear();
 }
@@ -53,9 +48,9 @@ void OctreeNode::Build(const std::vector<OctreeEntry*>& entries, int type, Octre
         (i & 2 ? hi.y : lo.y) = centre.y;
         if (type == OCTREE_OCTREE)
             (i & 4 ? hi.z : lo.z) = centre.z;
-        OctreeNode* child = new OctreeNode;
+        m_Children.push_back(std::make_unique<OctreeNode>());
+        OctreeNode* child = m_Children.back().get();
         child->SetBox(lo, hi);
-        m_Children.push_back(child);
         child->Build(m_Entries, type, this, levels - 1);
     }
 }
@@ -92,7 +87,7 @@ void OctreeNode::Cull(const Frustum& frustum)
             e->culled = !m_bVisible;
         return;
     }
-    for (OctreeNode* child : m_Children)
+    for (const std::unique_ptr<OctreeNode>& child : m_Children)
         child->Cull(frustum);
 }
 
@@ -101,6 +96,6 @@ void OctreeNode::RemoveEntry(const OctreeEntry* entry)
     const auto it = std::find(m_Entries.begin(), m_Entries.end(), entry);
     if (it != m_Entries.end())
         m_Entries.erase(it);
-    for (OctreeNode* child : m_Children)
+    for (const std::unique_ptr<OctreeNode>& child : m_Children)
         child->RemoveEntry(entry);
 }

@@ -278,7 +278,7 @@ private:
         const uint32_t value = variable.empty() ? LiteralValue(literal, state) : 0;
         const int entry = AppendEntry(pass->renderStates, ControlPass::RenderState{state, value});
         if (!variable.empty())
-            m_Technique.variables.emplace_back(new CVariableRenderState(variable, PassIndex(), entry, state));
+            m_Technique.variables.push_back(std::make_unique<CVariableRenderState>(variable, PassIndex(), entry, state));
         return std::string();
     }
 
@@ -300,14 +300,14 @@ private:
         {
             const int entry = AppendEntry(pass->textures, ControlPass::Texture{stage, nullptr});
             if (!variable.empty())
-                m_Technique.variables.emplace_back(new CVariableTexture(variable, PassIndex(), entry, stage));
+                m_Technique.variables.push_back(std::make_unique<CVariableTexture>(variable, PassIndex(), entry, stage));
             return std::string();
         }
         const uint32_t value = variable.empty() ? LiteralValue(literal, state) : 0;
         const int entry = AppendEntry(pass->stageStates, ControlPass::StageState{stage, state, value});
         if (!variable.empty())
-            m_Technique.variables.emplace_back(
-                new CVariableTextureStageState(variable, PassIndex(), entry, state, stage));
+            m_Technique.variables.push_back(
+                std::make_unique<CVariableTextureStageState>(variable, PassIndex(), entry, state, stage));
         return std::string();
     }
 
@@ -327,7 +327,7 @@ ControlTechnique& ControlTechnique::operator=(const ControlTechnique& other)
     complete = other.complete;
     variables.clear();
     for (const auto& v : other.variables)
-        variables.emplace_back(v->Clone());
+        variables.push_back(v->Clone());
     return *this;
 }
 

@@ -1,6 +1,7 @@
 #include "Effect.h"
 
 #include <algorithm>
+#include <boost/make_shared.hpp>
 #include <cstring>
 
 #include "EffectDevice.h"
@@ -19,7 +20,7 @@ const int32_t kStageCount = 8;
 
 EffectVariablePtr MakeLiteral(const char* name, uint32_t literal)
 {
-    EffectVariablePtr v(new EffectVariable(name, std::string()));
+    EffectVariablePtr v = boost::make_shared<EffectVariable>(name, std::string());
     v->SetInt(static_cast<int32_t>(literal));
     return v;
 }
@@ -149,7 +150,7 @@ void EffectPass::AddTexture(int32_t stage, const EffectVariablePtr& variable)
     EffectVariablePtr v = variable;
     if (!v)
     {
-        v.reset(new EffectVariable("LocalTexture", std::string()));
+        v = boost::make_shared<EffectVariable>("LocalTexture", std::string());
         v->SetTexture(nullptr);
     }
     m_Textures.push_back({stage, v});
@@ -159,7 +160,7 @@ void EffectPass::AddTransform(int32_t transform, const EffectVariablePtr& variab
 {
     EffectVariablePtr v = variable;
     if (!v)
-        v.reset(new EffectVariable("LocalTransformationVariable", std::string()));
+        v = boost::make_shared<EffectVariable>("LocalTransformationVariable", std::string());
     m_Transforms.push_back({transform, v});
 }
 
@@ -175,12 +176,12 @@ void EffectPass::AddPixelShaderConstant(int32_t reg, int32_t type, const EffectV
 
 void EffectPass::AddVertexShaderConstantValue(int32_t reg, int32_t type, const EffectVariable& temporary)
 {
-    m_VertexShaderConstants.push_back({reg, type, EffectVariablePtr(new EffectVariable(temporary))});
+    m_VertexShaderConstants.push_back({reg, type, boost::make_shared<EffectVariable>(temporary)});
 }
 
 void EffectPass::AddPixelShaderConstantValue(int32_t reg, int32_t type, const EffectVariable& temporary)
 {
-    m_PixelShaderConstants.push_back({reg, type, EffectVariablePtr(new EffectVariable(temporary))});
+    m_PixelShaderConstants.push_back({reg, type, boost::make_shared<EffectVariable>(temporary)});
 }
 
 void EffectPass::AddVertexShader(uint32_t equal, uint32_t handle, const EffectVariablePtr& match)
@@ -277,22 +278,31 @@ void EffectPass::Rebind(const std::unordered_map<std::string, EffectVariablePtr>
 
 // --------------------------------------------------------------- technique
 
+EffectTechnique::EffectTechnique(const EffectTechnique& other) : EffectTechniqueParts(other) { OwnVariables(); }
+
 EffectTechnique& EffectTechnique::operator=(const EffectTechnique& other)
 {
     if (this == &other)
         return *this;
-    m_Passes = other.m_Passes;
-    m_Name = other.m_Name;
-    m_EffectName = other.m_EffectName;
-    m_Hook = other.m_Hook;
-    m_UsedVariables = other.m_UsedVariables;
-    m_Variables.clear();
-    for (const auto& entry : other.m_Variables)
-        if (entry.second)
-            m_Variables[entry.first].reset(new EffectVariable(*entry.second));
+    EffectTechniqueParts::operator=(other);
+    OwnVariables();
+    return *this;
+}
+
+void EffectTechnique::OwnVariables()
+{
+    for (auto it = m_Variables.begin(); it != m_Variables.end();)
+    {
+        if (!it->second)
+        {
+            it = m_Variables.erase(it);
+            continue;
+        }
+        it->second = boost::make_shared<EffectVariable>(*it->second);
+        ++it;
+    }
     for (EffectPass& pass : m_Passes)
         RebindPass(pass);
-    return *this;
 }
 
 void EffectTechnique::RebindPass(EffectPass& pass) { pass.Rebind(m_Variables); }
@@ -301,7 +311,7 @@ EffectVariablePtr& EffectTechnique::GetVariable(const std::string& name)
 {
     EffectVariablePtr& slot = m_Variables[name];
     if (!slot)
-        slot.reset(new EffectVariable(name, m_EffectName));
+        slot = boost::make_shared<EffectVariable>(name, m_EffectName);
     return slot;
 }
 

@@ -1,9 +1,11 @@
 #include "MetaEffectLibrary.h"
 
+#include <boost/make_shared.hpp>
 #include <boost/regex.hpp>
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "EffectDevice.h"
 #include "EffectXmlLoader.h"
@@ -12,12 +14,12 @@
 
 namespace
 {
-MetaEffectLibrary* s_pLibrary = nullptr;
+std::unique_ptr<MetaEffectLibrary> s_pLibrary;
 
+// At exit, before the objects made ahead of the library go.
 void DestroyLibrary()
 {
-    delete s_pLibrary;
-    s_pLibrary = nullptr;
+    s_pLibrary.reset();
 }
 } // namespace
 
@@ -25,10 +27,10 @@ MetaEffectLibrary* GetMetaEffectLibrary(Storage::IStorage* storage)
 {
     if (!s_pLibrary)
     {
-        s_pLibrary = new MetaEffectLibrary(storage);
+        s_pLibrary = std::make_unique<MetaEffectLibrary>(storage);
         atexit(DestroyLibrary);
     }
-    return s_pLibrary;
+    return s_pLibrary.get();
 }
 
 MetaEffectLibrary::MetaEffectLibrary(Storage::IStorage* storage) : m_pStorage(storage)
@@ -61,7 +63,7 @@ void MetaEffectLibrary::LoadAll()
         m_pStorage->Close(file);
         const std::string text(buffer.data());
 
-        boost::shared_ptr<Effect> effect(new Effect);
+        boost::shared_ptr<Effect> effect = boost::make_shared<Effect>();
         effect->GetMetaText().SetEnvironment(&m_Environment);
         effect->SetFileName(name);
         if (effect->LoadMeta(text))

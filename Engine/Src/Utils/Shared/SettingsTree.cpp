@@ -39,15 +39,6 @@ Node::~Node()
 
 void Node::Clear()
 {
-    for (auto& entry : m_Entries)
-    {
-        Value& v = entry.second;
-        if (v.m_Kind == KIND_NODE && v.m_pChild)
-        {
-            delete v.m_pChild; // clears its own children
-            v.m_pChild = nullptr;
-        }
-    }
     m_Entries.clear();
 }
 
@@ -60,9 +51,10 @@ Node::Value& Node::Get(const std::string& path)
     {
         if (rest.empty())
             return m_Entries[head];
-        Node* child = new Node();
-        m_Entries[head] = Value(child);
-        return child->Get(rest);
+        auto child = std::make_unique<Node>();
+        Node* below = child.get();
+        m_Entries[head] = Value(std::move(child));
+        return below->Get(rest);
     }
     if (rest.empty())
         return it->second;
@@ -117,10 +109,7 @@ bool Node::ReadRegistryValue(const std::string& name, const char* data, size_t l
 
     try
     {
-        Value& slot = Get(name);
-        if (slot.m_Kind == KIND_NODE)
-            delete slot.m_pChild;
-        slot = value;
+        Get(name) = std::move(value); // a node there goes with its tree
     }
     catch (const KeyNotFound&)
     {

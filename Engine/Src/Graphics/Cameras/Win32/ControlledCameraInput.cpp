@@ -3,18 +3,20 @@
 
 #include <dinput.h>
 
+#include <memory>
+
 #include "ComRef.h"
 #include "ControlledCamera.h"
 #include "Log.h"
 
 namespace
 {
-CControlledCamera* g_pControlledCamera = nullptr;
 UINT_PTR g_TimerId = 0;
-// Released at the end of the process, the mouse before DirectInput (the
-// reverse of their order here) and both after the camera below.
+// Released at the end of the process in the reverse of their order here:
+// the camera, then the mouse, then DirectInput.
 ComRef<IDirectInput8A> g_pDirectInput;
 ComRef<IDirectInputDevice8A> g_pMouse;
+std::unique_ptr<CControlledCamera> g_pControlledCamera;
 bool g_bMouseTried = false;
 bool g_bCursorShown = false;
 
@@ -72,12 +74,12 @@ void AcquireDirectInputMouse()
 CControlledCamera* CControlledCamera::GetInstance(Camera* reference)
 {
     if (g_pControlledCamera)
-        return g_pControlledCamera;
-    g_pControlledCamera = new CControlledCamera;
+        return g_pControlledCamera.get();
+    g_pControlledCamera = std::make_unique<CControlledCamera>();
     g_pControlledCamera->LoadStates(kStatesFile);
     g_pControlledCamera->InitFrom(reference);
     g_TimerId = SetTimer(nullptr, 0, 20, OnControlledCameraTimer);
-    return g_pControlledCamera;
+    return g_pControlledCamera.get();
 }
 
 void CControlledCamera::DestroyInstance()
@@ -86,10 +88,9 @@ void CControlledCamera::DestroyInstance()
         KillTimer(nullptr, g_TimerId);
     g_TimerId = 0;
     // Nothing may draw with the camera once it is gone.
-    if (g_CurrentCamera == g_pControlledCamera)
+    if (g_CurrentCamera == g_pControlledCamera.get())
         g_CurrentCamera = nullptr;
-    delete g_pControlledCamera;
-    g_pControlledCamera = nullptr;
+    g_pControlledCamera.reset();
 }
 
 void CControlledCamera::OnTimer()

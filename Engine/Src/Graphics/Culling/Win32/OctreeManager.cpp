@@ -9,7 +9,7 @@
 #include "ObjectMask.h"
 
 COctreeManager::COctreeManager(const ObjectNameMap* objects, Object* root)
-    : m_pObjects(objects), m_pSceneRoot(root), m_pRoot(new OctreeNode)
+    : m_pObjects(objects), m_pSceneRoot(root), m_pRoot(std::make_unique<OctreeNode>())
 {
 }
 
@@ -20,16 +20,12 @@ GeomObject* COctreeManager::FindGeomObject(const std::string& name) const
     return object && object->GetTypeId() == OBJECT_TYPE_GEOM ? static_cast<GeomObject*>(object) : nullptr;
 }
 
-COctreeManager::~COctreeManager()
-{
-    ClearEntries();
-    delete m_pRoot;
-}
+COctreeManager::~COctreeManager() = default;
 
 void COctreeManager::ClearEntries()
 {
-    for (OctreeEntry* e : m_Entries)
-        delete e;
+    // The tree's nodes point at the entries: they go together.
+    m_pRoot = std::make_unique<OctreeNode>();
     m_Entries.clear();
 }
 
@@ -69,9 +65,8 @@ void COctreeManager::CollectStaticObjects()
         if (skinned || std::find(m_Excluded.begin(), m_Excluded.end(), geom) != m_Excluded.end())
             continue;
         geom->SetStatic(true);
-        OctreeEntry* entry = new OctreeEntry;
-        entry->object = geom;
-        m_Entries.push_back(entry);
+        m_Entries.push_back(std::make_unique<OctreeEntry>());
+        m_Entries.back()->object = geom;
     }
     // Whatever moves, and everything below a top-level node that was not
     // entered, leaves the tree again.
@@ -98,7 +93,7 @@ void COctreeManager::UpdateBounds(OctreeEntry* entry)
 
 void COctreeManager::Build(int type, int levels)
 {
-    for (OctreeEntry* e : m_Entries)
+    for (const std::unique_ptr<OctreeEntry>& e : m_Entries)
         e->object->SetCulled(false);
     ClearEntries();
     CollectStaticObjects();
@@ -107,31 +102,34 @@ void COctreeManager::Build(int type, int levels)
 
 void COctreeManager::BuildTree(int type, int levels)
 {
-    for (OctreeEntry* e : m_Entries)
-        UpdateBounds(e);
-    m_pRoot->Build(m_Entries, type, nullptr, levels);
+    std::vector<OctreeEntry*> entries;
+    entries.reserve(m_Entries.size());
+    for (const std::unique_ptr<OctreeEntry>& e : m_Entries)
+    {
+        UpdateBounds(e.get());
+        entries.push_back(e.get());
+    }
+    m_pRoot->Build(entries, type, nullptr, levels);
 }
 
 void COctreeManager::Cull(const Frustum& frustum)
 {
     if (m_Entries.empty() || !m_bEnabled)
         return;
-    for (OctreeEntry* e : m_Entries)
+    for (const std::unique_ptr<OctreeEntry>& e : m_Entries)
         e->culled = false;
     m_pRoot->Cull(frustum);
-    for (OctreeEntry* e : m_Entries)
+    for (const std::unique_ptr<OctreeEntry>& e : m_Entries)
         e->object->SetCulled(e->culled);
 }
 
 void COctreeManager::RemoveStaticObject(GeomObject* object)
 {
     const auto it = std::find_if(m_Entries.begin(), m_Entries.end(),
-                                 [object](const OctreeEntry* e) { return e->object == object; });
+                                 [object](const std::unique_ptr<OctreeEntry>& e) { return e->object == object; });
     if (it == m_Entries.end())
         return;
-    OctreeEntry* entry = *it;
-    m_pRoot->RemoveEntry(entry);
+    m_pRoot->RemoveEntry(it->get()); // the nodes hold it without owning it
     m_Entries.erase(it);
-    delete entry;
     object->SetCulled(false);
 }

@@ -155,23 +155,16 @@ D3DXVECTOR3 GeomObject::GetBoundingBoxMax() const
 
 bool GeomObject::IntersectRay(D3DXVECTOR3* out, const D3DXVECTOR3& origin, const D3DXVECTOR3& direction) const
 {
-    bool found = false;
-    float best = FLT_MAX;
+    NearestHit nearest(origin);
     for (const std::unique_ptr<Mesh>& mesh : m_Meshes)
     {
         D3DXVECTOR3 hit;
-        if (!mesh->IntersectRay(m_World, origin, direction, &hit))
-            continue;
-        const D3DXVECTOR3 d = hit - origin;
-        const float distance = D3DXVec3Length(&d);
-        if (distance < best)
-        {
-            best = distance;
-            *out = hit;
-            found = true;
-        }
+        if (mesh->IntersectRay(m_World, origin, direction, &hit))
+            nearest.Offer(hit);
     }
-    return found;
+    if (nearest.found)
+        *out = nearest.point;
+    return nearest.found;
 }
 
 void GeomObject::SetVisibleRecursive(bool visible)

@@ -458,8 +458,7 @@ bool Mesh::IsOccluded(IDirect3DDevice8* device)
 bool Mesh::IntersectRay(const D3DXMATRIX& world, const D3DXVECTOR3& origin, const D3DXVECTOR3& direction,
                         D3DXVECTOR3* out) const
 {
-    bool found = false;
-    float best = FLT_MAX;
+    NearestHit nearest(origin);
     for (uint32_t t = 0; t + 2 < m_Indices.size(); t += 3)
     {
         D3DXVECTOR3 v[3];
@@ -469,18 +468,12 @@ bool Mesh::IntersectRay(const D3DXMATRIX& world, const D3DXVECTOR3& origin, cons
             D3DXVec3TransformCoord(&v[k], &p, &world);
         }
         D3DXVECTOR3 hit;
-        if (!IntersectLineTriangle(origin, direction, v[0], v[1], v[2], &hit))
-            continue;
-        const D3DXVECTOR3 d = hit - origin;
-        const float distance = D3DXVec3Length(&d);
-        if (distance < best)
-        {
-            best = distance;
-            *out = hit;
-            found = true;
-        }
+        if (IntersectLineTriangle(origin, direction, v[0], v[1], v[2], &hit))
+            nearest.Offer(hit);
     }
-    return found;
+    if (nearest.found)
+        *out = nearest.point;
+    return nearest.found;
 }
 
 void Mesh::CopyVertices(IDirect3DVertexBuffer8* buffer) const

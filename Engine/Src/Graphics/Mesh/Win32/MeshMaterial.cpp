@@ -120,39 +120,27 @@ void ReleaseNormalizationCubeMap()
 
 MaterialEffectState::MaterialEffectState() { BindMapKinds(); }
 
-MaterialEffectState::MaterialEffectState(const MaterialEffectState& other) { *this = other; }
+MaterialEffectState::MaterialEffectState(const MaterialEffectState& other) : MaterialEffectStateParts(other)
+{
+    Rebind();
+}
 
 MaterialEffectState& MaterialEffectState::operator=(const MaterialEffectState& o)
 {
     if (this == &o)
         return *this;
-    m_bChanged = o.m_bChanged;
-    m_bRecompile = o.m_bRecompile;
-    m_TexCoordIndices = o.m_TexCoordIndices;
-    m_Effect = o.m_Effect;
-    m_bFound = o.m_bFound;
-    m_Pattern = o.m_Pattern;
+    MaterialEffectStateParts::operator=(o);
+    Rebind();
+    return *this;
+}
+
+void MaterialEffectState::Rebind()
+{
     m_pTechnique = nullptr;
-    m_pDevice = o.m_pDevice;
-    for (int k = 0; k < MAPKIND_COUNT; ++k)
-        m_Kinds[k].present = o.m_Kinds[k].present;
-    m_Diffuse = o.m_Diffuse;
-    m_Alpha = o.m_Alpha;
-    m_LightMap = o.m_LightMap;
-    m_Environment = o.m_Environment;
-    m_DiffuseAlpha = o.m_DiffuseAlpha;
-    m_EnvironmentAlpha = o.m_EnvironmentAlpha;
-    m_Projection = o.m_Projection;
-    m_Bump = o.m_Bump;
-    m_Specular = o.m_Specular;
     m_MapBindings.clear();
     m_IdBindings.clear();
-    m_bOmniPass = o.m_bOmniPass;
-    m_BaseTechnique = o.m_BaseTechnique;
-    m_bHasBase = o.m_bHasBase;
-    m_bValidated = false; // the copy binds its own technique again
+    m_bValidated = false;
     BindMapKinds();
-    return *this;
 }
 
 void MaterialEffectState::BindMapKinds()
@@ -538,21 +526,19 @@ MeshMaterial::MeshMaterial()
     m_Material.Ambient = {1, 1, 1, 1};
 }
 
-MeshMaterial::MeshMaterial(const MeshMaterial& other) { *this = other; }
+MeshMaterial::MeshMaterial(const MeshMaterial& other) : MeshMaterialParts(other)
+{
+    for (auto& v : m_Variables)
+        v.second.bound.reset();
+}
 
 MeshMaterial& MeshMaterial::operator=(const MeshMaterial& o)
 {
     if (this == &o)
         return *this;
-    m_Material = o.m_Material;
-    m_Name = o.m_Name;
-    m_TwoSided = o.m_TwoSided;
-    m_State = o.m_State;
-    m_AlphaRef = o.m_AlphaRef;
-    m_Variables = o.m_Variables;
+    MeshMaterialParts::operator=(o);
     for (auto& v : m_Variables)
         v.second.bound.reset();
-    m_LuaVariables = o.m_LuaVariables;
     return *this;
 }
 

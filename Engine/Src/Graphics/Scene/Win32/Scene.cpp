@@ -55,11 +55,9 @@ Scene::Scene(IDirect3DDevice8* device)
 
 Scene::~Scene()
 {
-    if (g_CurrentCamera && m_Objects.count(g_CurrentCamera->GetName()) &&
-        m_Objects[g_CurrentCamera->GetName()] == g_CurrentCamera)
-        g_CurrentCamera = nullptr;
-    for (auto& entry : m_Objects)
-        delete entry.second;
+    for (const std::unique_ptr<Object>& object : m_Owned)
+        if (object.get() == g_CurrentCamera)
+            g_CurrentCamera = nullptr;
 }
 
 int Scene::CountEntries(const std::string& path, uint16_t resourceId)
@@ -86,22 +84,21 @@ bool Scene::Load(uint16_t resourceId, const std::string& path, CLoadingProgressH
     m_Path = path;
     const std::vector<FileStorage::CArchive::Key> entries = archive.GetEntryList();
     const int n = int(entries.size());
-    std::map<std::string, Object*> local;
+    std::map<std::string, std::unique_ptr<Object>> loaded;
     bool haveEnv = false;
     FileStorage::EnvironmentRecord env;
 
-    auto keep = [&](const std::string& name, Object* object) {
-        auto it = local.find(name);
-        if (it != local.end())
+    auto keep = [&](const std::string& name, std::unique_ptr<Object> object) {
+        std::unique_ptr<Object>& slot = loaded[name];
+        if (slot)
         {
             // One object a name: the later entry wins, the earlier is freed.
             g_Log.Printf("Error: object name \"%s\" is used twice in the archive; the later one is kept\n",
                          name.c_str());
-            if (m_pActiveCamera == it->second)
+            if (m_pActiveCamera == slot.get())
                 m_pActiveCamera = nullptr;
-            delete it->second;
         }
-        local[name] = object;
+        slot = std::move(object);
     };
 
     for (int i = 0; i < n; ++i)
@@ -123,14 +120,14 @@ bool Scene::Load(uint16_t resourceId, const std::string& path, CLoadingProgressH
             {
                 auto object = std::make_unique<GeomObject>(name);
                 object->LoadFromStream(name, *stream, this, &archive);
-                keep(name, object.release());
+                keep(name, std::move(object));
             }
             else if (stream && type == FileStorage::kTypeCamera)
             {
                 auto camera = std::make_unique<Camera>(name);
                 camera->LoadFromStream(name, *stream);
-                Camera* raw = camera.release();
-                keep(name, raw);
+                Camera* raw = camera.get();
+                keep(name, std::move(camera));
                 if (!m_pActiveCamera)
                     m_pActiveCamera = raw;
             }
@@ -138,7 +135,7 @@ bool Scene::Load(uint16_t resourceId, const std::string& path, CLoadingProgressH
             {
                 auto light = std::make_unique<Light>(name);
                 light->LoadFromStream(name, *stream);
-                keep(name, light.release());
+                keep(name, std::move(light));
             }
             else if (stream && type == FileStorage::kTypeEnvironment)
             {
@@ -161,6 +158,13 @@ bool Scene::Load(uint16_t resourceId, const std::string& path, CLoadingProgressH
             hook->second(false);
     }
 
+    // The scene owns them from here on; `local` finds them by name.
+    std::map<std::string, Object*> local;
+    for (auto& entry : loaded)
+    {
+        local[entry.first] = entry.second.get();
+        m_Owned.push_back(std::move(entry.second));
+    }
     for (auto& entry : local)
     {
         Object* object = entry.second;
@@ -168,7 +172,7 @@ bool Scene::Load(uint16_t resourceId, const std::string& path, CLoadingProgressH
         if (parent != local.end() && parent->second != object)
             parent->second->AttachChild(object);
         // A name already registered by an earlier archive is replaced in the
-        // map; the earlier object stays owned through the root's children.
+        // map; the earlier object stays the scene's.
         RegisterObject(object);
         if (object->GetTypeId() == OBJECT_TYPE_GEOM)
         {
@@ -215,12 +219,9 @@ void Scene::RegisterObject(Object* object)
     auto existing = m_Objects.find(object->GetName());
     if (existing != m_Objects.end() && existing->second != object)
     {
-        // One object a name: the earlier one stops being drawn and found,
-        // and is freed with the scene.
+        // One object a name: the earlier one stops being drawn and found.
         g_Log.Printf("Error: object \"%s\" is registered twice; the later one is kept\n", object->GetName().c_str());
-        Object* old = existing->second;
-        RemoveObject(old);
-        m_Replaced.emplace_back(old);
+        RemoveObject(existing->second);
     }
     m_Objects[object->GetName()] = object;
     const std::string& name = object->GetName();

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <vector>
 
 #include "Log.h"
@@ -90,11 +91,7 @@ bool Node::LoadFromRegistry(HKEY parent, const char* name)
         try
         {
             if (!Has(childName, KIND_NODE))
-            {
-                Value& slot = Get(childName);
-                child = new Node();
-                slot = Value(child);
-            }
+                Get(childName) = Value(std::make_unique<Node>());
             child = Get(childName).GetChild();
         }
         catch (const KeyNotFound&)

@@ -940,10 +940,14 @@ void CLandscape::Vegetation()
 
 void CLandscape::Grass(LandscapeOutput& out)
 {
-    // One clump of blades: crossed cards, roots at v = 1.
+    // One clump of blades: crossed cards, roots at v = 1. The blades' colour
+    // and their mask are merged into the one map the grass draws with.
     Texture("Grass_blades");
+    Texture("Grass_blades_a");
     MaterialSpec blade;
-    blade.diffuseAlpha = "Grass_blades";
+    blade.diffuse = "Grass_blades";
+    blade.alphaMask = "Grass_blades_a";
+    blade.cutMask = true;
     blade.twoSided = true;
     blade.specular = 0;
     m_Scene.Material("Mat_Grass_blades", blade);

@@ -555,6 +555,7 @@ void GrassPatch::RenderShadowed()
         RenderFixedFunction();
         return;
     }
+    m_pField->NoteShadowedPass();
     RenderStateManager& cache = RenderStateManager::Instance();
     const DWORD alphaRef = m_pGrassMaterial ? m_pGrassMaterial->GetAlphaRef() : 0;
     auto common = [&] {
@@ -666,6 +667,14 @@ DWORD GrassField::LoadShader(const char* name)
         "Error while generating grass. Failed to open file with shader \"%s\". \n",
         "Error while generating grass. Failed to assemble shader from file \"%s\".\n",
         "Error while generating grass. Failed to create vertex shader \"%s\".\n");
+}
+
+void GrassField::NoteShadowedPass()
+{
+    if (m_bShadowedPassNoted)
+        return;
+    m_bShadowedPassNoted = true;
+    g_Log.Printf("Grass: drawn with the projected shadow\n");
 }
 
 GrassPatch* GrassField::AddSurface(const GrassSettings& settings)

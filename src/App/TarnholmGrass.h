@@ -161,6 +161,8 @@ public:
     GrassPatch* GetPatch(size_t i) const { return i < m_Patches.size() ? m_Patches[i].get() : nullptr; }
     DWORD GetGrassShader() const { return m_GrassShader; }
     DWORD GetShadowGrassShader() const { return m_ShadowGrassShader; }
+    // Logs, once, that a patch was drawn through the shadow grass shader.
+    void NoteShadowedPass();
 
     GrassFogRecord m_Fog, m_VolumeFog;
 
@@ -169,6 +171,7 @@ private:
     const D3DCAPS8* m_pCaps;
     std::vector<std::unique_ptr<GrassPatch>> m_Patches;
     DWORD m_GrassShader = 0, m_ShadowGrassShader = 0;
+    bool m_bShadowedPassNoted = false;
 };
 
 class AnimatedLeavesSet;

@@ -168,6 +168,7 @@ void CTarnholmApp::SetProjectionShadowStates()
 
 void CTarnholmApp::RenderProjectionShadowTexture()
 {
+    m_pGrassShadowTexture = nullptr;
     if (!m_bEnableProjectionShadows || !m_ProjectionShadowTarget.IsReady() || !m_pShadowCamera ||
         !m_pProjectionShadowBlur)
         return;
@@ -201,6 +202,9 @@ void CTarnholmApp::RenderProjectionShadowTexture()
         g_CurrentCamera = camera;
         m_ShadowProjectionMatrix =
             ShadowProjectionMatrix(camera->GetView(), m_pShadowCamera->GetView(), m_pShadowCamera->GetProjection());
+        // The grass projects the same shadow in its own pass.
+        m_pGrassShadowTexture = m_pProjectionShadowTexture;
+        m_GrassShadowMatrix = m_ShadowProjectionMatrix;
     }
     cache.PopStates();
 }

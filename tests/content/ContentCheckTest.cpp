@@ -16,6 +16,7 @@
 
 #include "FileStorage.h"
 #include "SceneContent.h"
+#include "Textures.h"
 #include "TuningControl.h"
 
 using namespace FileStorage;
@@ -355,13 +356,20 @@ TEST(SceneContent, VertexFormatsAndMapsAreWhatTheEffectsNeed)
     // Leaves: two coordinate sets (sway, light map).
     for (const auto& n : l.Matching("Fir_branch01_0[1-9]|Tree_branch0[12]"))
         EXPECT_EQ(FirstFvf(l, n), 0x212u) << n;
-    // The grass clump: one mesh, position-normal-uv, a combined alpha map,
+    // The grass clump: one mesh, position-normal-uv, the blades' colour and
+    // their cut-off mask (merged into one diffuse-alpha map when loaded),
     // roots at v = 1.
     const GeomObjectRecord& sample = l.objects.at("Grass_Sample01");
     ASSERT_EQ(sample.frames.at(0).meshes.size(), 1u);
     const MeshRecord& clump = sample.frames[0].meshes[0];
     EXPECT_EQ(clump.fvf, 0x112u);
-    EXPECT_TRUE(HasMap(l, "Grass_Sample01", MAP_DIFFUSE_ALPHA));
+    uint16_t grassMaps[2] = {0, 0};
+    for (const MapRecord& map : l.materials.at(clump.materialName).maps)
+        for (int k = 0; k < 2; ++k)
+            if (map.kind == (k ? MAP_ALPHA : MAP_DIFFUSE))
+                grassMaps[k] = uint16_t(map.flags | 0x8000);
+    EXPECT_EQ(grassMaps[0], 0x8000 | kMapFlagMergeAlpha);
+    EXPECT_EQ(grassMaps[1], 0x8000 | kMapFlagCutAlpha);
     for (uint16_t i = 0; i < clump.vertexCount; ++i)
     {
         float v[8];
@@ -389,6 +397,27 @@ TEST(SceneContent, VertexFormatsAndMapsAreWhatTheEffectsNeed)
         }
     }
     EXPECT_TRUE(HasMap(t, "Loco_boiler_rscs_sn01", MAP_BUMP));
+}
+
+// The blades' colour is grass-green everywhere, between the blades too: the
+// smaller mip levels average the two, and the mask keeps them opaque.
+TEST(SceneContent, GrassBladesAreGreenBetweenTheBlades)
+{
+    using namespace SceneContent;
+    const CImage colour = PaintTexture("Grass_blades"), mask = PaintTexture("Grass_blades_a");
+    ASSERT_EQ(colour.Width(), mask.Width());
+    ASSERT_EQ(colour.Height(), mask.Height());
+    int blades = 0, gaps = 0, dark = 0;
+    for (int y = 0; y < colour.Height(); ++y)
+        for (int x = 0; x < colour.Width(); ++x)
+        {
+            const Rgb c = colour.Get(x, y);
+            (mask.Get(x, y).r > 0.5f ? blades : gaps) += 1;
+            dark += !(c.g > c.r && c.g > c.b && c.g > 0.2f);
+        }
+    EXPECT_GT(blades, colour.Width() * colour.Height() / 20);
+    EXPECT_GT(gaps, colour.Width() * colour.Height() / 2);
+    EXPECT_EQ(dark, 0);
 }
 
 TEST(SceneContent, GrassSurfacesArePlanarMappedAndHaveDensityMaps)

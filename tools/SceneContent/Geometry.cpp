@@ -370,7 +370,7 @@ void CSceneBuilder::Material(const std::string& name, const MaterialSpec& spec)
     if (!spec.alphaMask.empty())
     {
         m.alphaRef = 128;
-        map(MAP_ALPHA, spec.alphaMask, 0, 0);
+        map(MAP_ALPHA, spec.alphaMask, spec.cutMask ? kMapFlagCutAlpha : 0, 0);
     }
     if (!spec.lightMap.empty())
         map(MAP_LIGHT, spec.lightMap, MapAddressFlags(3, 3), 1);

@@ -95,6 +95,7 @@ struct MaterialSpec
     std::string diffuse;      // bitmap name
     std::string lightMap;     // bitmap name; empty: none
     std::string alphaMask;    // a separate mask merged with the diffuse map
+    bool cutMask = false;     // the mask is cut off: any coverage is opaque, at every mip level
     std::string diffuseAlpha; // a combined map whose alpha comes from its brightness
     float r = 1, g = 1, b = 1;
     float specular = 0.1f, power = 8;

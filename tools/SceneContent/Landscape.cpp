@@ -940,10 +940,15 @@ void CLandscape::Vegetation()
 
 void CLandscape::Grass(LandscapeOutput& out)
 {
-    // One clump of blades: crossed cards, roots at v = 1.
+    // One clump of blades: crossed cards, roots at v = 1, at about the size
+    // it grows to (the copies' scale also weighs the wind in the shader). The blades' colour
+    // and their mask are merged into the one map the grass draws with.
     Texture("Grass_blades");
+    Texture("Grass_blades_a");
     MaterialSpec blade;
-    blade.diffuseAlpha = "Grass_blades";
+    blade.diffuse = "Grass_blades";
+    blade.alphaMask = "Grass_blades_a";
+    blade.cutMask = true;
     blade.twoSided = true;
     blade.specular = 0;
     m_Scene.Material("Mat_Grass_blades", blade);
@@ -951,8 +956,8 @@ void CLandscape::Grass(LandscapeOutput& out)
     for (int k = 0; k < 3; ++k)
     {
         const float a = kPi / 3 * k;
-        const Vec3 s = V3(std::cos(a), std::sin(a), 0) * 0.3f;
-        clump.AddQuad(V3(0, 0, 0) - s, s, s + V3(0, 0, 0.4f), V3(0, 0, 0.4f) - s);
+        const Vec3 s = V3(std::cos(a), std::sin(a), 0) * 24.0f;
+        clump.AddQuad(V3(0, 0, 0) - s, s, s + V3(0, 0, 32.0f), V3(0, 0, 32.0f) - s);
     }
     for (Vertex& v : clump.Vertices())
         v.n = V3(0, 0, 1);

@@ -260,17 +260,23 @@ CImage WithAlphaSplit(const CImage& card, bool maskOnly)
     return maskOnly ? card.AlphaAsGrey() : card;
 }
 
-CImage GrassBlades()
+// One clump of blades: the colour of the blades, and their coverage as a
+// grey mask. Between the blades the colour is the blades' own mean, so that
+// the smaller mip levels, which average blades and gaps, stay grass-green.
+CImage GrassBlades(bool mask)
 {
-    // Combined map: black where there is no blade (cut off by brightness).
     const int size = 128;
     CImage img(size, size, 3);
+    const Rgb fill = Scale(Mix(Hex(0x3A6A1E), Hex(0x7AA63A), 0.5f), 0.8f);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            img.Set(x, y, mask ? Rgb{0, 0, 0} : fill);
     CRandom rng(191);
     for (int b = 0; b < 26; ++b)
     {
         const float root = rng.Range(0.1f, 0.9f), lean = rng.Range(-0.25f, 0.25f);
         const float height = rng.Range(0.55f, 0.98f), width = rng.Range(0.015f, 0.03f);
-        const Rgb col = Mix(Hex(0x4A6A24), Hex(0xA4AA50), rng.Unit());
+        const Rgb col = Mix(Hex(0x3A6A1E), Hex(0x7AA63A), rng.Unit());
         for (int y = 0; y < size; ++y)
         {
             const float t = 1 - (y + 0.5f) / size; // 0 at the root (bottom row)
@@ -281,7 +287,7 @@ CImage GrassBlades()
             const float w = width * (1 - s);
             for (int x = 0; x < size; ++x)
                 if (std::fabs((x + 0.5f) / size - cx) < w)
-                    img.Set(x, y, Scale(col, 0.55f + 0.5f * s));
+                    img.Set(x, y, mask ? Rgb{1, 1, 1} : Scale(col, 0.55f + 0.5f * s));
         }
     }
     return img;
@@ -343,7 +349,8 @@ const std::map<std::string, std::function<CImage()>>& Painters()
         {"Leaf_card_a", [] { return WithAlphaSplit(PaintFoliageCard(256, 251, false, Hex(0x2A4018), Hex(0x7A9A3A)), true); }},
         {"Bush_card", [] { return WithAlphaSplit(PaintFoliageCard(128, 261, false, Hex(0x2E3E1A), Hex(0x6A7A34)), false); }},
         {"Bush_card_a", [] { return WithAlphaSplit(PaintFoliageCard(128, 261, false, Hex(0x2E3E1A), Hex(0x6A7A34)), true); }},
-        {"Grass_blades", GrassBlades},
+        {"Grass_blades", [] { return GrassBlades(false); }},
+        {"Grass_blades_a", [] { return GrassBlades(true); }},
         {"Clock_dial", ClockDial},
         {"Clock_hand", [] { return Paint(16, [](float, float) { return Hex(0x101010); }); }},
         {"Clock_shadow", [] { return Paint(16, [](float, float) { return Hex(0x9A9A9A); }); }},

@@ -100,7 +100,8 @@ void CTarnholmApp::InitAnimation()
     std::string text;
     if (ReadScript("Animation.txt", text))
     {
-        ObjectsAnimationScriptParser::Parse("Animation.txt", text.data(), text.data() + text.size(), objects);
+        if (!ObjectsAnimationScriptParser::Parse("Animation.txt", text.data(), text.data() + text.size(), objects))
+            g_Log.Printf("Crew script \"Animation.txt\" can't be read to its end; the crew plays what was read before\n");
         bip->AddTimedCallback(bip->GetFrameTime() * kWhistleFrame,
                               [this](int, Object*, float) { OnWhistleFrame(); });
     }

@@ -46,4 +46,26 @@ convert a.png a.ppm && convert b.png b.ppm
 check "the locomotive stands where the camera projects it, and the landscape moved" \
   'python3 "$ROOT/tests/program/train_pictures.py" a.ppm b.ppm'
 [ $fail = 0 ] || tail -40 "$LOG"
+
+# Two wagon dummies gone from the locomotive archive (renamed in a copy in
+# the working folder, which the program reads before its own): both are
+# named in the log, the train runs with the rest of its parts and the
+# program ends normally.
+rm -f Animation.txt
+perl -0777 -pe 's/Dummy_loco05_04/Dummy_loco05_x4/g; s/Dummy_loco07_02/Dummy_loco07_x2/g' \
+  "$CONTENT/Locomotive.SSS" >Locomotive.SSS
+tarnholm_external_values
+rm -f "$LOG"
+tarnholm_app_start "$EXE"
+loaded=0
+tarnholm_app_wait_log "$LOG" "Loading scene completed" 120 && loaded=1
+sleep 4
+tarnholm_app_close 30
+reg delete "$KEY" /f
+rm -f Locomotive.SSS
+check "without two wagon dummies the scene loads, runs and ends with exit code 0" \
+  '[ $loaded = 1 ] && [ "$TARNHOLM_APP_RC" = 0 ]'
+check "the two missing dummies are named" \
+  'grep -q "no dummy with name Dummy_loco05_04" "$LOG" && grep -q "no dummy with name Dummy_loco07_02" "$LOG"'
+[ $fail = 0 ] || tail -40 "$LOG"
 exit $fail

@@ -32,8 +32,16 @@ tarnholm_app_start "$EXE"
 if ! tarnholm_app_wait_log "$LOG" "Loading scene completed" 120; then
   echo "FAIL: the scene did not load"; tail -30 "$LOG" 2>/dev/null; tarnholm_app_close 5; exit 1
 fi
-# Past the fade-in, two moments 3 seconds apart.
+# Past the loading screen and the fade-in (the top of the picture no longer
+# black; on a busy machine
+# the first frames come slowly), two moments 3 seconds apart.
 sleep 5
+for i in $(seq 60); do
+  tarnholm_app_screenshot a.png
+  [ "$(tarnholm_pixel a.png 512 100)" != 000000 ] && break
+  sleep 1
+done
+sleep 2
 tarnholm_app_screenshot a.png
 sleep 3
 tarnholm_app_screenshot b.png

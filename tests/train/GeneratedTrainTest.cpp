@@ -159,6 +159,12 @@ TEST_F(GeneratedTrain, EveryWheelStandsOnTheRailsBehindTheTrainPosition)
         EXPECT_LT(behind, 4800) << n.first;
     }
     EXPECT_EQ(wheels, 22);
+    // The lumber car's load lies over the track between its bogies (on the
+    // chord between their bodies, which bows in by a few units more).
+    const Vec3 load = WorldAt("Loco_lumber_load01");
+    EXPECT_NEAR(OffTrack(load), 0, 10);
+    EXPECT_GT(TrackDistance(load), TrackDistance(WorldAt("Loco_wheel_l04")));
+    EXPECT_LT(TrackDistance(load), TrackDistance(WorldAt("Loco_wheel_l01")));
 }
 
 TEST_F(GeneratedTrain, CarsFollowEachOtherWithoutGaps)

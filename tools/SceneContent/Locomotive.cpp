@@ -54,6 +54,16 @@ private:
         auto rest = m_Rest.find(parent);
         if (rest == m_Rest.end())
             return V3(0, 0, 0);
+        if (parent == "Dummy_loco05_07")
+        {
+            // The lumber load is placed between where its car's two body
+            // dummies landed, each of them its own rest translation behind
+            // its track point: that share of theirs is taken off as well.
+            const Vec3 front = m_Rest.at("Dummy_loco05_01"), rear = m_Rest.at("Dummy_loco05_04");
+            const float f = At(parent).x - At("Dummy_loco05_01").x, g = At("Dummy_loco05_04").x - At(parent).x;
+            const Vec3 between = (front * g + rear * f) * (1.0f / (f + g));
+            return V3(-rest->second.x - between.x, -rest->second.y - between.y, 0);
+        }
         return parent.compare(0, 13, "Dummy_locobar") == 0 ? V3(0, 0, 0) - rest->second
                                                            : V3(-rest->second.x, -rest->second.y, 0);
     }
@@ -107,16 +117,19 @@ private:
 //  - the wheel's centre in the guide's frame plus the guide's rest
 //    translation is (K, 0, 0), K being the pins' distance from the middle
 //    of the engine (each side's crank joint rests at (0, 0, -+K)).
-// The guide stands behind the drivers at the height of the rails, so the
-// guide's frame is tilted about the axle's direction by the small angle
-// that lifts (K, 0, 0) to the wheel's centre, turned about a pivot far up.
+// The guide's frame is tilted about the axle's direction by the small angle
+// that turns (K, 0, 0) onto the wheel's centre about a pivot far away (the
+// guide's rest translation).
 const float kCrankSide = 95;   // the crank pins' distance from the middle
 const float kCrank = 40;       // the crank's radius
 const float kDriverRadius = 75;
 const float kDriverAt = 600;   // along the train
 const float kGuideAt = 1000;   // "Dummy_loco01_05", the locomotive's rear sample
 const float kCrossheadAt = 270; // the crosshead's middle position along the train
-const float kTiltPivot = 10000; // the pivot's distance
+// The guide's rest translation along the train, and with it the origin's
+// (a thousand before it): chosen so that the lumber car's dummies rest near
+// the middle of the file, since its load is placed between where they land.
+const float kGuideRestX = -1450;
 
 std::string CLocomotive::Mat(const std::string& texture, float specular, float power, bool bump)
 {
@@ -173,8 +186,8 @@ void CLocomotive::Dummies()
     {
         const Vec3 k = V3(kCrankSide, 0, 0), u = V3(kDriverAt - kGuideAt, 0, kDriverRadius);
         const Vec3 mid = (k + u) * 0.5f, chord = u - k;
-        const Vec3 up = Normalize(V3(chord.z, 0, -chord.x));
-        const Vec3 pivot = mid + (up.z < 0 ? up * -kTiltPivot : up * kTiltPivot);
+        const Vec3 across = Normalize(V3(chord.z, 0, -chord.x));
+        const Vec3 pivot = mid + across * ((kGuideRestX - mid.x) / across.x);
         const Vec3 a = k - pivot, b = u - pivot;
         // RotationY(t) takes (x, z) to (x cos t + z sin t, -x sin t + z cos t).
         m_GuideTilt = std::atan2(a.x * b.z - a.z * b.x, a.x * b.x + a.z * b.z) * -1;

@@ -159,6 +159,12 @@ TEST_F(GeneratedTrain, EveryWheelStandsOnTheRailsBehindTheTrainPosition)
         EXPECT_LT(behind, 4800) << n.first;
     }
     EXPECT_EQ(wheels, 22);
+    for (const auto& n : m_Nodes)
+    {
+        const D3DXMATRIX& w = n.second->GetWorldMatrix();
+        for (int i = 0; i < 16; ++i)
+            ASSERT_TRUE(std::isfinite((&w._11)[i])) << n.first << " has no place";
+    }
     // The lumber car's load lies over the track between its bogies (on the
     // chord between their bodies, which bows in by a few units more).
     const Vec3 load = WorldAt("Loco_lumber_load01");

@@ -255,7 +255,9 @@ void CLocomotive::Dummies()
     omni.light.attenuation0 = 1;
     m_Scene.Writer().AddLight("Omni01", omni);
     CameraRecord shadowCam;
-    CameraMatrix(m, V3(1500, -3000, 6000), V3(1500, 0, 0));
+    // The projected shadow's camera keeps its offset from the lumber car's
+    // "Dummy_loco05_08" as the file has them: laid out with the train.
+    CameraMatrix(m, V3(1500 + m_OriginX, -3000, 6000), V3(1500 + m_OriginX, 0, 0));
     shadowCam.node = ArchiveTool::MakeNode(kSceneRootName, m);
     ArchiveTool::PerspectiveFovLH(shadowCam.projection, 0.6f, 1.0f, 1000, 20000);
     m_Scene.Writer().AddCamera("Camera_shadow01", shadowCam);

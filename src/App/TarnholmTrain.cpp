@@ -17,10 +17,10 @@
 #include "SoundObject.h"
 #include "Storage.h"
 #include "TarnholmApp.h"
+#include "TrainTuning.h"
 
 namespace
 {
-const float kDegrees = 57.295776f;
 // The driver's animation frame at which the whistle is pulled.
 const int kWhistleFrame = 445;
 
@@ -28,17 +28,6 @@ ObjectFinder FinderOf(Scene* scene)
 {
     return [scene](const std::string& name) -> Object* { return scene ? scene->FindObject(name) : nullptr; };
 }
-
-// The tuning group of each car's sway, by wagon index; the shipped values.
-const struct
-{
-    const char* group;
-    float movSpeed, movAmplitude, rotSpeed, rotAmplitude;
-} kSwayGroups[5] = {{"Train.Wagons.Locomotive", 40, 40, 1.1f, 0.3f},
-                    {"Train.Wagons.Tender", 50, 50, 2, 0.3f},
-                    {"Train.Wagons.Lumber", 40, 40, 1.4f, 0.2f},
-                    {"Train.Wagons.Simple", 50, 50, 2, 0.3f},
-                    {"Train.Wagons.Simple", 50, 50, 2, 0.3f}};
 
 // The crew script's text: a file of that name in the working folder first,
 // else the program's own copy.
@@ -166,27 +155,8 @@ void CTarnholmApp::CopyTrainMaterials()
 void CTarnholmApp::ApplyWagonSway(bool add)
 {
     TuningControl::CManager& tuning = GetTuning();
-    for (size_t index = 0; index < 5; ++index)
-    {
-        Wagon* wagon = m_pTrain->GetWagon(index);
-        if (!wagon)
-            continue;
-        const std::string group = kSwayGroups[index].group;
-        const float movAmplitude = Tuned(tuning, group + ".Mov_Amplitude", kSwayGroups[index].movAmplitude);
-        const float movSpeed = Tuned(tuning, group + ".Mov_Speed", kSwayGroups[index].movSpeed);
-        const float rotAmplitude = Tuned(tuning, group + ".Rot_Amplitude", kSwayGroups[index].rotAmplitude) / kDegrees;
-        const float rotSpeed = Tuned(tuning, group + ".Rot_Speed", kSwayGroups[index].rotSpeed) / kDegrees;
-        if (add)
-        {
-            wagon->AddTranslationSway(D3DXVECTOR3(0, 0, 1), movAmplitude, movSpeed);
-            wagon->AddRotationSway(D3DXVECTOR3(1, 0, 0), rotAmplitude, rotSpeed);
-        }
-        else
-        {
-            wagon->SetTranslationSway(D3DXVECTOR3(0, 0, 1), movAmplitude, movSpeed);
-            wagon->SetRotationSway(D3DXVECTOR3(1, 0, 0), rotAmplitude, rotSpeed);
-        }
-    }
+    ApplySwayTuning(*m_pTrain, [&](const std::string& path, float shipped) { return Tuned(tuning, path, shipped); },
+                    add);
 }
 
 void CTarnholmApp::InitTrain()
@@ -315,6 +285,6 @@ void CTarnholmApp::ApplyTrainTuning()
 {
     if (!m_pTrain)
         return;
-    m_pTrain->SetDirection(Tuned(GetTuning(), "Train.Movement.Direction", 0) > 0 ? 1 : 2);
-    ApplyWagonSway(false);
+    TuningControl::CManager& tuning = GetTuning();
+    ::ApplyTrainTuning(*m_pTrain, [&](const std::string& path, float shipped) { return Tuned(tuning, path, shipped); });
 }

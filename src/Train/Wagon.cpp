@@ -29,15 +29,6 @@ Vec3 TranslationOf(const D3DXMATRIX& m)
     return Vec3{m._41, m._42, m._43};
 }
 
-D3DXMATRIX WithoutTranslation(const D3DXMATRIX& m, bool keepZ)
-{
-    D3DXMATRIX r = m;
-    r._41 = r._42 = 0;
-    if (!keepZ)
-        r._43 = 0;
-    return r;
-}
-
 D3DXVECTOR3 Direction(const Vec3& front, const Vec3& rear)
 {
     D3DXVECTOR3 dir(front.x - rear.x, front.y - rear.y, front.z - rear.z);
@@ -128,7 +119,6 @@ void WagonPart::Bind(Object* dummy, const Object* origin)
 {
     object = dummy;
     rest = dummy ? dummy->GetLocalMatrix() : Identity();
-    placement = WithoutTranslation(rest, true);
     sway = Identity();
     if (dummy && origin)
     {
@@ -279,7 +269,7 @@ void Wagon::Place(size_t k, const D3DXMATRIX& heading, const Vec3& point, bool w
     if (k >= m_Parts.size())
         return;
     const WagonPart& part = m_Parts[k];
-    D3DXMATRIX m = part.placement * heading * Translation(point.x, point.y, 0);
+    D3DXMATRIX m = part.rest * heading * Translation(point.x, point.y, 0);
     if (withSway)
         m = part.sway * m;
     PlaceObject(part.object, m);
@@ -376,7 +366,7 @@ void CLumberWagon::PlaceOnTrack(const TrackSampler& sample, int direction, float
     Vec3 load = Weighted(d6 - m_Parts[0].distance, p3, m_Parts[3].distance - d6, p0);
     load.z -= m_Parts[0].rest._43;
     PlaceObject(m_Parts[6].object,
-                m_Parts[6].placement * PitchedHeadingMatrix(p0, p3) * Translation(load.x, load.y, load.z));
+                m_Parts[6].rest * PitchedHeadingMatrix(p0, p3) * Translation(load.x, load.y, load.z));
 }
 
 void COneDummyWagon::Init(const ObjectFinder& scene, int, const std::string& name, const Object* origin)
@@ -442,12 +432,10 @@ void WagonCoupling::Update()
     Vec3 point = Weighted(d0 - m_Parts[1].distance, b, m_Parts[2].distance - d0, a);
     point.z -= m_Parts[1].rest._43;
     PlaceObject(m_Parts[0].object,
-                PitchedHeadingMatrix(a, b) * m_Parts[0].placement * Translation(point.x, point.y, point.z));
-    // The ends take the coupling's orientation; their positions come with
-    // the attachments.
-    const D3DXMATRIX turn = WithoutTranslation(m_Parts[0].rest, false);
-    PlaceObject(m_Parts[1].object, turn * ma);
-    PlaceObject(m_Parts[2].object, turn * mb);
+                PitchedHeadingMatrix(a, b) * m_Parts[0].rest * Translation(point.x, point.y, point.z));
+    // The ends follow the attachments, in the middle dummy's rest frame.
+    PlaceObject(m_Parts[1].object, m_Parts[0].rest * ma);
+    PlaceObject(m_Parts[2].object, m_Parts[0].rest * mb);
 }
 
 // ---------------------------------------------------------------- drive rods

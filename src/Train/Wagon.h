@@ -45,11 +45,10 @@ struct WagonPart
 {
     Object* object = nullptr;
     float distance = 0; // horizontal distance from the origin dummy at set-up
-    D3DXMATRIX rest;    // local matrix at set-up
-    // The rest matrix placed along the track: its X and Y translation (the
-    // modelled offset along the train, which the track sample already
-    // gives) removed.
-    D3DXMATRIX placement;
+    // Local matrix at set-up. It is placed whole: its translation turns with
+    // the car, so whatever hangs below the dummy is modelled from the
+    // dummy's own track point.
+    D3DXMATRIX rest;
     std::vector<SwayOscillator> translations;
     std::vector<SwayOscillator> rotations;
     D3DXMATRIX sway;
@@ -103,7 +102,7 @@ protected:
     Vec3 Sample(const TrackSampler& sample, size_t k, int direction, float position) const;
     // The point between two samples by the distances of the parts.
     Vec3 Between(size_t body, size_t front, const Vec3& a, size_t rear, const Vec3& b) const;
-    // Places part k: [its sway x] placement x heading x Translation(point.x, point.y, 0).
+    // Places part k: [its sway x] rest x heading x Translation(point.x, point.y, 0).
     void Place(size_t k, const D3DXMATRIX& heading, const Vec3& point, bool withSway);
 
     // The front group of every car: the body (part 0, swaying) between the

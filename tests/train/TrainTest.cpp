@@ -10,6 +10,7 @@
 #include "FixedStepTimer.h"
 #include "Object.h"
 #include "Train.h"
+#include "TrainTuning.h"
 
 namespace
 {
@@ -152,10 +153,12 @@ TEST(Wagons, SimpleWagonStandsOnItsSamplesHeadedAlongTheTrack)
     wagon.Init(scene.Finder(), Wagon::SIMPLE, "Car_", origin);
     ASSERT_EQ(wagon.GetPartCount(), 4u);
     wagon.PlaceOnTrack(Straight, 1, 5000, 0.01f, 0);
-    // Direction 1 samples behind the position: the front bogie at 4700.
-    EXPECT_FLOAT_EQ(scene.At("Car_02")._41, 4700);
-    EXPECT_FLOAT_EQ(scene.At("Car_03")._41, 4300);
-    EXPECT_FLOAT_EQ(scene.At("Car_01")._41, 4500);
+    // Direction 1 samples behind the position: the front bogie at 4700. The
+    // whole rest matrix turns with the car, so each dummy lands its modelled
+    // offset further back (what hangs below it is modelled less that offset).
+    EXPECT_FLOAT_EQ(scene.At("Car_02")._41, 4700 - 300);
+    EXPECT_FLOAT_EQ(scene.At("Car_03")._41, 4300 - 700);
+    EXPECT_FLOAT_EQ(scene.At("Car_01")._41, 4500 - 500);
     EXPECT_FLOAT_EQ(scene.At("Car_01")._43, 80); // the height comes from the rest
     // The model's +X (front to rear) turns onto the world's -X.
     EXPECT_NEAR(scene.At("Car_01")._11, -1, 1e-6);
@@ -200,8 +203,8 @@ TEST(Wagons, LumberCarWithoutTwoDummiesPlacesTheRest)
     EXPECT_TRUE(wagon.GetPart(0)->hasSway);
     EXPECT_FALSE(wagon.GetPart(3)->hasSway);
     wagon.PlaceOnTrack(Straight, 1, 10000, 0.01f, 2000);
-    EXPECT_FLOAT_EQ(scene.At("Lumber_01")._41, 7850); // front body between its samples
-    EXPECT_FLOAT_EQ(scene.At("Lumber_05")._41, 7400); // rear samples still stand
+    EXPECT_FLOAT_EQ(scene.At("Lumber_01")._41, 7850 - 2150); // front body between its samples
+    EXPECT_FLOAT_EQ(scene.At("Lumber_05")._41, 7400 - 2600); // rear samples still stand
     EXPECT_FLOAT_EQ(scene.At("Lumber_09")._41, 2750); // needs the rear body: untouched
 }
 
@@ -253,7 +256,7 @@ TEST(Wagons, CameraDummyRidesAlongALongChord)
     };
     camera.PlaceOnTrack(sampler, 1, 5000, 0.01f, 0);
     EXPECT_EQ(asked, (std::vector<float>{6000, 2000}));
-    EXPECT_FLOAT_EQ(scene.At("Dummy_loco_camera01")._41, 4000);
+    EXPECT_FLOAT_EQ(scene.At("Dummy_loco_camera01")._41, 4000 - 1000);
     EXPECT_FLOAT_EQ(scene.At("Dummy_loco_camera01")._43, 200);
 }
 
@@ -377,11 +380,16 @@ TEST(Couplings, ClosesBetweenItsAttachments)
     rear->SetLocalMatrix(a);
     front->SetLocalMatrix(b);
     coupling.Update();
-    // The ends sit at the attachments' ends, the middle between them.
-    const float e1 = scene.At("C_02")._41, e2 = scene.At("C_03")._41, mid = scene.At("C_01")._41;
-    EXPECT_NEAR(std::fabs(e1 - e2), 60, 1e-3);
-    EXPECT_NEAR(mid, (e1 + e2) / 2, 1e-3);
+    // The attachments' ends: the rear car's at 4000 - (1170 - 1000), the
+    // front car's at 3600 + (1400 - 1230), 60 apart as modelled. The middle
+    // dummy stands between them, the ends on them, each with the middle
+    // dummy's rest translation (1200, 0, 60): unturned for the middle,
+    // turned with the cars for the ends.
+    EXPECT_NEAR(scene.At("C_01")._41, (3830 + 3770) / 2 + 1200, 1e-3);
     EXPECT_NEAR(scene.At("C_01")._43, 60, 1e-3);
+    EXPECT_NEAR(scene.At("C_02")._41, 3830 - 1200, 1e-3);
+    EXPECT_NEAR(scene.At("C_03")._41, 3770 - 1200, 1e-3);
+    EXPECT_NEAR(scene.At("C_02")._43, 120, 1e-3);
 }
 
 TEST_F(SquareTrack, WheelsTurnByTheDistanceAndAFlatWheelIsSkipped)
@@ -435,3 +443,55 @@ TEST(Darkening, ZonesTable)
     EXPECT_NEAR(GetDarkeningFactor(overlapping, Vec3{40, 0, 0}), 0.1f, 1e-5);
 }
 } // namespace
+
+TEST_F(SquareTrack, TuningEditTurnsTheTrainAndRetunesOnlyThatGroup)
+{
+    // Five cars as the train holds them: locomotive, tender, lumber car and
+    // the two plain cars (any class carries its body's sway on part 0).
+    for (int car = 0; car < 5; ++car)
+    {
+        const std::string prefix = "Car" + std::to_string(car) + "_";
+        for (int i = 1; i <= 4; ++i)
+            m_Scene.Add(prefix + "0" + std::to_string(i), 100.0f * i);
+        auto wagon = std::make_unique<CSimpleWagon>();
+        wagon->Init(m_Scene.Finder(), Wagon::SIMPLE, prefix, m_Origin);
+        m_Train.AddWagon(wagon.release());
+    }
+    std::map<std::string, float> edited;
+    const TuningLookup tuned = [&](const std::string& path, float shipped) {
+        auto found = edited.find(path);
+        return found == edited.end() ? shipped : found->second;
+    };
+    ApplySwayTuning(m_Train, tuned, true);
+    auto body = [&](size_t wagon) { return m_Train.GetWagon(wagon)->GetPart(0); };
+    const float shippedAmplitude[5] = {40, 50, 40, 50, 50};
+    for (size_t w = 0; w < 5; ++w)
+    {
+        ASSERT_EQ(body(w)->translations.size(), 1u);
+        ASSERT_EQ(body(w)->rotations.size(), 1u);
+        EXPECT_EQ(body(w)->translations[0].amplitude, shippedAmplitude[w]) << w;
+    }
+    EXPECT_NEAR(body(0)->rotations[0].amplitude, 0.3f / 57.295776f, 1e-7); // degrees into radians
+    m_Train.SetDirection(1);
+
+    // An edit of the plain cars' values: the train turns to direction 2 (the
+    // shipped direction is 0), both plain cars take the new values in their
+    // first oscillators, the other cars keep theirs, and nothing is added.
+    edited["Train.Wagons.Simple.Mov_Amplitude"] = 10;
+    edited["Train.Wagons.Simple.Rot_Speed"] = 5.7295776f;
+    ApplyTrainTuning(m_Train, tuned);
+    EXPECT_EQ(m_Train.GetDirection(), 2);
+    for (size_t w = 0; w < 5; ++w)
+    {
+        const bool plain = w >= 3;
+        EXPECT_EQ(body(w)->translations.size(), 1u);
+        EXPECT_EQ(body(w)->translations[0].amplitude, plain ? 10 : shippedAmplitude[w]) << w;
+        EXPECT_NEAR(std::fabs(body(w)->rotations[0].rate), plain ? 0.1f : std::fabs(body(w)->rotations[0].rate), 1e-6)
+            << w;
+    }
+    EXPECT_NEAR(std::fabs(body(0)->rotations[0].rate), 1.1f / 57.295776f, 1e-7);
+
+    edited["Train.Movement.Direction"] = 1;
+    ApplyTrainTuning(m_Train, tuned);
+    EXPECT_EQ(m_Train.GetDirection(), 1);
+}

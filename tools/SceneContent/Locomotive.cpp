@@ -1,7 +1,11 @@
 // The locomotive archive: engine, tender, lumber car and two plain cars,
 // the dummies the train is moved by, the driver and the train's cameras.
-// The train is modelled along +X from "Dummy_loco00" (its front) at the
-// origin, standing on the rail tops at z = 0.
+// The train is laid out along +X from "Dummy_loco00" (its front), standing
+// on the rail tops at z = 0. Each car's dummy is placed on the track with
+// its whole rest matrix: the dummy's own offset along the train turns with
+// the car and lands behind its track point. Whatever hangs below a car's
+// dummy is therefore given from the dummy's track point, less the dummy's
+// rest translation, so that the car stands on its rails.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -32,30 +36,100 @@ public:
 
 private:
     std::string Mat(const std::string& texture, float specular = 0.3f, float power = 12, bool bump = false);
-    // A mesh part below `parent`, given in the parent's frame.
-    void Part(const std::string& name, const std::string& parent, CMeshBuilder mesh, const std::string& material)
+    // A mesh part below `parent`, given from the parent's track point (see
+    // Carried) with its pivot at `pivot`.
+    void Part(const std::string& name, const std::string& parent, CMeshBuilder mesh, const std::string& material,
+              const Vec3& pivot = V3(0, 0, 0))
     {
-        m_Scene.Object(name, parent, V3(0, 0, 0), mesh, material, false);
+        const Vec3 shift = Carried(parent);
+        mesh.Translate(shift);
+        m_Scene.Object(name, parent, pivot + shift, mesh, material, false);
+    }
+    // What a child of `parent` adds to its offset from the parent's track
+    // point: minus the parent's rest translation along the train (a car's
+    // dummy), or minus its whole rest translation (a rod joint, placed by
+    // its point between two other joints).
+    Vec3 Carried(const std::string& parent) const
+    {
+        auto rest = m_Rest.find(parent);
+        if (rest == m_Rest.end())
+            return V3(0, 0, 0);
+        if (parent == "Dummy_loco05_07")
+        {
+            // The lumber load is placed between where its car's two body
+            // dummies landed, each of them its own rest translation behind
+            // its track point: that share of theirs is taken off as well.
+            const Vec3 front = m_Rest.at("Dummy_loco05_01"), rear = m_Rest.at("Dummy_loco05_04");
+            const float f = At(parent).x - At("Dummy_loco05_01").x, g = At("Dummy_loco05_04").x - At(parent).x;
+            const Vec3 between = (front * g + rear * f) * (1.0f / (f + g));
+            return V3(-rest->second.x - between.x, -rest->second.y - between.y, 0);
+        }
+        return parent.compare(0, 13, "Dummy_locobar") == 0 ? V3(0, 0, 0) - rest->second
+                                                           : V3(-rest->second.x, -rest->second.y, 0);
     }
     void Dummies();
+    void DriveRods();
     void Engine();
     void Cars();
     void Driver();
     void Cameras(std::vector<std::string>& tuning);
     void Wheel(const std::string& name, const std::string& parent, const Vec3& at, float radius, const std::string& material);
+    // A wheel whose local translation is given as it stands in the file.
+    void WheelAt(const std::string& name, const std::string& parent, const Vec3& local, float radius,
+                 const std::string& material, bool crankPins);
     void Shadow(const std::string& name, const std::string& parent, float length, float width, float centreX);
 
-    // Along-track position of each dummy (its distance from the origin).
+    // A dummy of the train at `x` along it (its distance from the origin).
     void TrainDummy(const std::string& name, float x, float y = 0, float z = 0)
     {
-        m_Scene.Dummy(name, kSceneRootName, V3(x, y, z));
+        const Vec3 rest = V3(m_OriginX + x, y, z);
+        m_Scene.Dummy(name, kSceneRootName, rest);
         m_At[name] = V3(x, y, z);
+        m_Rest[name] = rest;
+    }
+    // A rod joint. The joints between two others (`between`) are placed at
+    // their rest matrix times the rod's turn and point, so their rods hang
+    // from them less the rest translation; the others land on their point.
+    void RodJoint(const std::string& name, const Vec3& rest, bool between)
+    {
+        m_Scene.Dummy(name, kSceneRootName, rest);
+        if (between)
+            m_Rest[name] = rest;
     }
     Vec3 At(const std::string& name) const { return m_At.at(name); }
 
     CSceneBuilder m_Scene;
-    std::map<std::string, Vec3> m_At;
+    std::map<std::string, Vec3> m_At;   // along the train, from the front
+    std::map<std::string, Vec3> m_Rest; // the rest translation in the file
+    float m_OriginX = 0;                // "Dummy_loco00" in the file
+    // The driving wheels' guide "Dummy_loco01_05": its rest matrix and the
+    // drivers' local translations below it.
+    float m_GuideRest[16] = {};
+    Vec3 m_GuideAt;
+    float m_GuideTilt = 0;
 };
+
+// The drive rods turn a crank frame (the driving wheel's local matrix turned
+// by each side's phase about the axle) and carry it into the first guide's
+// frame, "Dummy_loco01_05". The crank pins stay on the wheel when:
+//  - the driving wheel's own translation (below a helper dummy at the
+//    wheel's centre) is (-K, 0, K), and
+//  - the wheel's centre in the guide's frame plus the guide's rest
+//    translation is (K, 0, 0), K being the pins' distance from the middle
+//    of the engine (each side's crank joint rests at (0, 0, -+K)).
+// The guide's frame is tilted about the axle's direction by the small angle
+// that turns (K, 0, 0) onto the wheel's centre about a pivot far away (the
+// guide's rest translation).
+const float kCrankSide = 95;   // the crank pins' distance from the middle
+const float kCrank = 40;       // the crank's radius
+const float kDriverRadius = 75;
+const float kDriverAt = 600;   // along the train
+const float kGuideAt = 1000;   // "Dummy_loco01_05", the locomotive's rear sample
+const float kCrossheadAt = 270; // the crosshead's middle position along the train
+// The guide's rest translation along the train, and with it the origin's
+// (a thousand before it): chosen so that the lumber car's dummies rest near
+// the middle of the file, since its load is placed between where they land.
+const float kGuideRestX = -1450;
 
 std::string CLocomotive::Mat(const std::string& texture, float specular, float power, bool bump)
 {
@@ -108,11 +182,33 @@ std::string CLocomotive::Mat(const std::string& texture, float specular, float p
 
 void CLocomotive::Dummies()
 {
+    // The guide of the driving wheels first: its place fixes the origin's.
+    {
+        const Vec3 k = V3(kCrankSide, 0, 0), u = V3(kDriverAt - kGuideAt, 0, kDriverRadius);
+        const Vec3 mid = (k + u) * 0.5f, chord = u - k;
+        const Vec3 across = Normalize(V3(chord.z, 0, -chord.x));
+        const Vec3 pivot = mid + across * ((kGuideRestX - mid.x) / across.x);
+        const Vec3 a = k - pivot, b = u - pivot;
+        // RotationY(t) takes (x, z) to (x cos t + z sin t, -x sin t + z cos t).
+        m_GuideTilt = std::atan2(a.x * b.z - a.z * b.x, a.x * b.x + a.z * b.z) * -1;
+        const float c = std::cos(m_GuideTilt), s = std::sin(m_GuideTilt);
+        const float rest[16] = {c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, pivot.x, pivot.y, pivot.z, 1};
+        std::copy(rest, rest + 16, m_GuideRest);
+        m_GuideAt = pivot;
+        m_OriginX = pivot.x - kGuideAt;
+    }
     TrainDummy("Dummy_loco00", 0);
     // Locomotive: body, front wheel samples, rear body, rear samples, tail.
-    const float loco[7] = {450, 150, 750, 900, 1000, 1150, 900};
+    const float loco[7] = {450, 150, 750, 900, kGuideAt, 1150, 900};
     for (int i = 0; i < 7; ++i)
-        TrainDummy(Fmt("Dummy_loco01_%02i", i + 1), loco[i]);
+        if (i == 4)
+        {
+            m_Scene.DummyMatrix("Dummy_loco01_05", kSceneRootName, m_GuideRest);
+            m_At["Dummy_loco01_05"] = V3(kGuideAt, 0, 0);
+            m_Rest["Dummy_loco01_05"] = m_GuideAt;
+        }
+        else
+            TrainDummy(Fmt("Dummy_loco01_%02i", i + 1), loco[i]);
     const float tender[6] = {1550, 1350, 1750, 1400, 1700, 1550};
     for (int i = 0; i < 6; ++i)
         TrainDummy(Fmt("Dummy_loco03_%02i", i + 1), tender[i]);
@@ -135,16 +231,6 @@ void CLocomotive::Dummies()
         TrainDummy(Fmt("Dummy_loco%02i_02", n), couplings[c] - 30, 0, 60);
         TrainDummy(Fmt("Dummy_loco%02i_03", n), couplings[c] + 30, 0, 60);
     }
-    // Drive-rod joints on both sides: crank pin, main rod, valve gear,
-    // crosshead slide; joint 06 is the driving wheel's centre.
-    for (int side = 0; side < 2; ++side)
-    {
-        const float y = side ? 95.0f : -95.0f;
-        const float x[8] = {630, 560, 490, 380, 260, 600, 250, 240};
-        const float z[8] = {75, 80, 85, 88, 90, 75, 90, 90};
-        for (int i = 0; i < 8; ++i)
-            TrainDummy(Fmt("Dummy_locobar%02i_%02i", side + 1, i + 1), x[i], y, z[i]);
-    }
     const float cams[5] = {300, 1000, 2000, 3000, 4400};
     for (int i = 0; i < 5; ++i)
         TrainDummy(Fmt("Dummy_loco_camera%02i", i + 1), cams[i], 0, 200);
@@ -155,13 +241,13 @@ void CLocomotive::Dummies()
     const Vec3 sounds[7] = {V3(-300, 0, 300), V3(-50, 0, 340), V3(-300, 0, 20), V3(0, 0, 20),
                             V3(200, 0, 150),  V3(1100, 0, 20), V3(2000, 0, 20)};
     for (int i = 0; i < 7; ++i)
-        m_Scene.Dummy(Fmt("Dummy_sound_loco%02i", i + 1), body, sounds[i]);
+        m_Scene.Dummy(Fmt("Dummy_sound_loco%02i", i + 1), body, sounds[i] + Carried(body));
     const Vec3 smoke[4] = {V3(-300, 0, 410), V3(-60, 0, 350), V3(-250, -140, 80), V3(-250, 140, 80)};
     for (int i = 0; i < 4; ++i)
-        m_Scene.Dummy(Fmt("Dummy_smoke%02i", i + 1), body, smoke[i]);
+        m_Scene.Dummy(Fmt("Dummy_smoke%02i", i + 1), body, smoke[i] + Carried(body));
     LightRecord omni;
     float m[16];
-    TranslationMatrix(m, V3(-500, 0, 250));
+    TranslationMatrix(m, V3(-500, 0, 250) + Carried(body));
     omni.node = ArchiveTool::MakeNode(body, m);
     omni.light.type = 1;
     omni.light.diffuse = {1, 0.9f, 0.7f, 1};
@@ -169,7 +255,9 @@ void CLocomotive::Dummies()
     omni.light.attenuation0 = 1;
     m_Scene.Writer().AddLight("Omni01", omni);
     CameraRecord shadowCam;
-    CameraMatrix(m, V3(1500, -3000, 6000), V3(1500, 0, 0));
+    // The projected shadow's camera keeps its offset from the lumber car's
+    // "Dummy_loco05_08" as the file has them: laid out with the train.
+    CameraMatrix(m, V3(1500 + m_OriginX, -3000, 6000), V3(1500 + m_OriginX, 0, 0));
     shadowCam.node = ArchiveTool::MakeNode(kSceneRootName, m);
     ArchiveTool::PerspectiveFovLH(shadowCam.projection, 0.6f, 1.0f, 1000, 20000);
     m_Scene.Writer().AddCamera("Camera_shadow01", shadowCam);
@@ -184,12 +272,104 @@ void CLocomotive::Wheel(const std::string& name, const std::string& parent, cons
         w.AddCylinder(V3(0, 0, side * 76.0f - 6), radius, radius, 12, 16, radius * 2);
     w.AddCylinder(V3(0, 0, -76), 8, 8, 152, 6, 50, false);
     GeomObjectRecord rec;
-    const Vec3 rel = at - At(parent);
+    const Vec3 rel = at - At(parent) + Carried(parent);
     const float mat[16] = {1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, rel.x, rel.y, rel.z + radius, 1};
     rec.node = ArchiveTool::MakeNode(parent, mat);
     rec.frames.resize(1);
     rec.frames[0].meshes = w.Build(0x112, material);
     m_Scene.ObjectRecord(name, rec);
+}
+
+void CLocomotive::WheelAt(const std::string& name, const std::string& parent, const Vec3& local, float radius,
+                          const std::string& material, bool crankPins)
+{
+    CMeshBuilder w;
+    for (int side = -1; side <= 1; side += 2)
+        w.AddCylinder(V3(0, 0, side * 76.0f - 6), radius, radius, 12, 16, radius * 2);
+    w.AddCylinder(V3(0, 0, -76), 8, 8, 152, 6, 50, false);
+    if (crankPins)
+    {
+        // Where the rods' crank frames put the pins: each side's crank turned
+        // by its phase (a quarter on the first side, a half on the second).
+        w.AddCylinder(V3(0, kCrank, -kCrankSide - 6), 7, 7, 24, 8, 20);
+        w.AddCylinder(V3(-kCrank, 0, kCrankSide - 18), 7, 7, 24, 8, 20);
+    }
+    GeomObjectRecord rec;
+    const float mat[16] = {1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, local.x, local.y, local.z, 1};
+    rec.node = ArchiveTool::MakeNode(parent, mat);
+    rec.frames.resize(1);
+    rec.frames[0].meshes = w.Build(0x112, material);
+    m_Scene.ObjectRecord(name, rec);
+}
+
+void CLocomotive::DriveRods()
+{
+    const std::string guide = "Dummy_loco01_05", slideGuide = "Dummy_loco01_04";
+    const std::string red = Mat("Paint_red", 0.2f, 8), black = Mat("Paint_black", 0.2f, 8);
+    const std::string brass = Mat("Brass", 0.8f, 30);
+    // The coupled drivers hang in the guide's tilted frame: local =
+    // (offset from the guide's track point - guide's rest) x the tilt undone.
+    const float c = std::cos(m_GuideTilt), s = std::sin(m_GuideTilt);
+    auto inGuide = [&](const Vec3& fromTrackPoint) {
+        const Vec3 d = fromTrackPoint - m_GuideAt;
+        return V3(d.x * c - d.z * s, d.y, d.x * s + d.z * c);
+    };
+    const Vec3 driven = V3(-kCrankSide, 0, kCrankSide); // the driving wheel's own translation
+    for (int i = 0; i < 3; ++i)
+    {
+        const float x = kDriverAt + (i - 1) * 170.0f;
+        const Vec3 centre = inGuide(V3(x - kGuideAt, 0, kDriverRadius));
+        const std::string name = Fmt("Loco_wheel_rs_sn%02i", i + 3);
+        if (i == 1)
+        {
+            m_Scene.Dummy("Dummy_loco_axle04", guide, centre - driven);
+            WheelAt(name, "Dummy_loco_axle04", driven, kDriverRadius, red, true);
+        }
+        else
+            WheelAt(name, guide, centre, kDriverRadius, red, true);
+    }
+    // Each side: joint 03 is the crank pin and 01 a point beside it on the
+    // same crank (joint 02 between them); joint 05 is the crosshead sliding
+    // along the second guide, 04 the main rod between 03 and 05; 06 gives the
+    // crank's radius; 08 is the valve rod, moved by the crosshead link
+    // whose length is 07's distance from the link.
+    const float guideAt = At(slideGuide).x;
+    for (int side = 0; side < 2; ++side)
+    {
+        const float lat = side ? kCrankSide : -kCrankSide, inward = side ? -10.0f : 10.0f;
+        const std::string prefix = Fmt("Dummy_locobar%02i_", side + 1);
+        const Vec3 j3 = V3(0, 0, lat), j1 = V3(0, 0, lat + inward);
+        // Joints sliding along the second guide land at twice their rest
+        // translation from the guide's track point.
+        const Vec3 j5 = V3(kCrossheadAt - guideAt, lat, kDriverRadius) * 0.5f;
+        const Vec3 j4 = V3((j3.x + j5.x) * 0.5f, (j3.y + j5.y) * 0.5f, 0);
+        const Vec3 link = V3(kCrossheadAt + 90 - guideAt, lat * 1.1f, 160);
+        const Vec3 j8 = V3(kCrossheadAt - 60 - guideAt, lat, 150) * 0.5f;
+        RodJoint(prefix + "01", j1, false);
+        RodJoint(prefix + "02", V3(5, 0, (j1.z + j3.z) * 0.5f), true);
+        RodJoint(prefix + "03", j3, false);
+        RodJoint(prefix + "04", j4, true);
+        RodJoint(prefix + "05", j5, false);
+        RodJoint(prefix + "06", V3(-kCrank, 0, lat), false);
+        RodJoint(prefix + "07", link + m_Rest.at(slideGuide) + Carried(slideGuide) + V3(100, 0, 0), false);
+        RodJoint(prefix + "08", j8, false);
+
+        CMeshBuilder mainRod, slide, valve, cylinder, kaban;
+        mainRod.AddBox(V3(0, 0, -6), 350, 10, 12, 50);
+        Part(Fmt("Loco_rod%02i_01", side + 1), prefix + "04", mainRod, black);
+        slide.AddBox(V3(0, 0, -14), 44, 22, 28, 50);
+        Part(Fmt("Loco_rod%02i_02", side + 1), prefix + "05", slide, brass);
+        valve.AddBox(V3(0, 0, -4), 120, 8, 8, 50);
+        Part(Fmt("Loco_rod%02i_03", side + 1), prefix + "08", valve, black);
+        // The rocking link of the valve gear above the crosshead.
+        kaban.AddBox(link, 24, 16, 60, 50);
+        Part(Fmt("Loco_kaban_rs_sn%02i", 2 - side), slideGuide, kaban, brass, link + V3(0, 0, 30));
+        // The cylinder and its slide bar in front of the crosshead.
+        cylinder.AddTube(V3(60 - guideAt, lat, kDriverRadius), V3(kCrossheadAt - 40 - guideAt, lat, kDriverRadius), 34,
+                         12, 100);
+        cylinder.AddBox(V3(kCrossheadAt + 20 - guideAt, lat, kDriverRadius + 16), 180, 8, 6, 50);
+        Part(Fmt("Loco_cilinder_rs_sn%02i", side + 1), slideGuide, cylinder, black);
+    }
 }
 
 void CLocomotive::Shadow(const std::string& name, const std::string& parent, float length, float width, float centreX)
@@ -221,9 +401,9 @@ void CLocomotive::Engine()
         pan.AddTube(V3(X(20), 0, 230), V3(X(60), 0, 230), 78, 16, 100);
         pan.AddBox(V3(X(22), 0, 160), 6, 130, 140, 100);
         Part("Loco_pan_rscs_sn01", body, pan, shiny);
-        CMeshBuilder cylinders;
+        CMeshBuilder cylinders; // the cylinders' front covers
         for (int side = -1; side <= 1; side += 2)
-            cylinders.AddTube(V3(X(120), side * 95.0f, 90), V3(X(300), side * 95.0f, 90), 34, 12, 100);
+            cylinders.AddTube(V3(X(50), side * 95.0f, 75), V3(X(70), side * 95.0f, 75), 38, 12, 100);
         Part("Loco_cilinder_rscs_sn01", body, cylinders, shiny);
     }
     CMeshBuilder chimney, dome, frame, buffer;
@@ -241,25 +421,14 @@ void CLocomotive::Engine()
     buffer.AddCylinder(V3(X(-60), 0, 20), 5, 90, 70, 4, 100, false); // the cowcatcher
     Part("Loco_buffer01", body, buffer, Mat("Paint_red", 0.2f, 8));
 
-    // Wheels: two leading, three coupled drivers, one trailing.
-    const float wx[6] = {120, 260, 430, 600, 770, 1000};
-    const float wr[6] = {42, 42, 75, 75, 75, 48};
-    for (int i = 0; i < 6; ++i)
-        Wheel(Fmt("Loco_wheel_rs_sn%02i", i + 1), body, V3(wx[i], 0, 0), wr[i], Mat("Paint_red", 0.2f, 8));
-    // Crossheads and rods.
-    for (int side = 0; side < 2; ++side)
-    {
-        const float y = side ? 95.0f : -95.0f;
-        CMeshBuilder kaban;
-        kaban.AddBox(V3(X(255), y, 78), 50, 20, 24, 50);
-        Part(Fmt("Loco_kaban_rs_sn%02i", 2 - side), body, kaban, brass);
-        const std::string prefix = Fmt("Dummy_locobar%02i_", side + 1);
-        CMeshBuilder mainRod, link;
-        mainRod.AddBox(V3(-185, 0, -6), 370, 10, 12, 50);
-        Part(Fmt("Loco_rod%02i_01", side + 1), prefix + "02", mainRod, black);
-        link.AddBox(V3(-110, 0, -4), 220, 8, 8, 50);
-        Part(Fmt("Loco_rod%02i_02", side + 1), prefix + "04", link, black);
-    }
+    // Wheels: two leading and one trailing here; the three coupled drivers
+    // with the rods.
+    const float wx[3] = {120, 260, 1000};
+    const float wr[3] = {42, 42, 48};
+    const int wn[3] = {1, 2, 6};
+    for (int i = 0; i < 3; ++i)
+        Wheel(Fmt("Loco_wheel_rs_sn%02i", wn[i]), body, V3(wx[i], 0, 0), wr[i], Mat("Paint_red", 0.2f, 8));
+    DriveRods();
 
     // The cab and the firebox at the rear.
     const float rx = At(rear).x;
@@ -285,7 +454,7 @@ void CLocomotive::Engine()
     // The whistle rope: three frames of a pull.
     GeomObjectRecord rope;
     float m[16];
-    TranslationMatrix(m, V3(960 - rx, 60, 300));
+    TranslationMatrix(m, V3(960 - rx, 60, 300) + Carried(rear));
     rope.node = ArchiveTool::MakeNode(rear, m);
     for (int f = 0; f < 3; ++f)
     {
@@ -304,7 +473,7 @@ void CLocomotive::Engine()
     CMeshBuilder caster;
     caster.AddBox(V3(X(600), 0, 40), 1100, 240, 280, 500);
     GeomObjectRecord box;
-    TranslationMatrix(m, V3(0, 0, 0));
+    TranslationMatrix(m, Carried(body));
     box.node = ArchiveTool::MakeNode(body, m);
     box.frames.resize(1);
     box.frames[0].meshes = caster.Build(0x112, black);
@@ -360,9 +529,10 @@ void CLocomotive::Cars()
         }
         m_Scene.Bitmap("Bark", [] { return PaintTexture("Bark"); });
         Part("Loco_lumber_load01", load, logs, Mat("Bark", 0.02f, 4));
+        // Each bogie's wheels with its own group.
         const float wx[4] = {2000, 2300, 2600, 2900};
         for (int i = 0; i < 4; ++i)
-            Wheel(Fmt("Loco_wheel_l%02i", i + 1), front, V3(wx[i], 0, 0), 42, black);
+            Wheel(Fmt("Loco_wheel_l%02i", i + 1), i < 2 ? front : "Dummy_loco05_04", V3(wx[i], 0, 0), 42, black);
         Shadow("Shadow03", front, 1050, 280, 2400);
     }
     // Two boxcars.
@@ -386,7 +556,7 @@ void CLocomotive::Driver()
 {
     // The skeleton stands in the cab; its keys run at 30 frames a second.
     const std::string cab = "Dummy_loco01_04";
-    const Vec3 base = V3(1010, 40, 100) - At(cab); // the driver's feet, in the cab's frame
+    const Vec3 base = V3(1010, 40, 100) - At(cab) + Carried(cab); // the driver's feet, in the cab's frame
     struct Bone
     {
         const char* name;
@@ -513,8 +683,9 @@ void CLocomotive::Cameras(std::vector<std::string>& tuning)
             const std::string name = Fmt(side ? "Camera_T_S_%02i_%02i" : "Camera_T_D_%02i_%02i", group, ++index);
             CameraRecord cam;
             float m0[16], m1[16];
-            CameraMatrix(m0, eye, target);
-            CameraMatrix(m1, eye + V3(200, 0, 30), target + V3(200, 0, 0));
+            const Vec3 shift = Carried(parent);
+            CameraMatrix(m0, eye + shift, target + shift);
+            CameraMatrix(m1, eye + shift + V3(200, 0, 30), target + shift + V3(200, 0, 0));
             cam.node = ArchiveTool::MakeNode(parent, m0);
             cam.node.animationEndMs = 8000;
             NodeKey end;

@@ -180,7 +180,7 @@ void CTarnholmApp::OnTuningChanged(const std::string& path)
     case TUNING_LABELS:
     {
         const bool on = *tuning.GetValueOr("Debug.DrawLabels", 0) > 0;
-        SetLabelFlags(m_pMainScene, on);
+        SetLabelFlags(m_pMainScene.get(), on);
         SetLabelFlags(m_pLocoScene.get(), on);
         break;
     }

@@ -16,7 +16,7 @@ void CTarnholmApp::InitCameraSelector(Train* train)
     Object* target = m_pLocoScene ? m_pLocoScene->FindObject("Dummy_loco_camera01") : nullptr;
     if (!target)
         g_Log.Printf("The tracking cameras have no look-at target \"Dummy_loco_camera01\"\n");
-    for (Scene* scene : {m_pMainScene, m_pLocoScene.get()})
+    for (Scene* scene : {m_pMainScene.get(), m_pLocoScene.get()})
     {
         if (!scene)
             continue;

@@ -88,7 +88,7 @@ void CTarnholmApp::InitLocoObjects()
     CollectGeomObjects(m_pLocoScene.get(), "L_inscription.*", m_LInscriptionObjects);
     CollectGeomObjects(m_pLocoScene.get(), "A_inscription.*", m_AInscriptionObjects);
     CollectGeomObjects(m_pLocoScene.get(), "Shadow.*", m_LocoShadowObjects);
-    CollectGeomObjects(m_pMainScene, "Rails.*", m_RailsObjects);
+    CollectGeomObjects(m_pMainScene.get(), "Rails.*", m_RailsObjects);
     m_TrainObjects = m_LocoObjects;
     m_TrainObjects.insert(m_TrainObjects.end(), m_LInscriptionObjects.begin(), m_LInscriptionObjects.end());
     for (GeomObject* object : m_LocoObjects)
@@ -137,7 +137,7 @@ void CTarnholmApp::InitObjects()
 void CTarnholmApp::DisableBump()
 {
     g_Log.Printf("Disable bump \n");
-    for (Scene* scene : {m_pMainScene, m_pLocoScene.get()})
+    for (Scene* scene : {m_pMainScene.get(), m_pLocoScene.get()})
         for (GeomObject* object : AllGeomObjects(scene))
         {
             SetMapKindPresent(object, MAPKIND_BUMP, false);
@@ -182,7 +182,7 @@ void CTarnholmApp::InitLODModifiers()
     for (std::unique_ptr<CLODModifier>& modifier : m_pLODModifiers)
         modifier.reset(new CLODModifier());
     ApplyLODSettings();
-    for (GeomObject* object : AllGeomObjects(m_pMainScene))
+    for (GeomObject* object : AllGeomObjects(m_pMainScene.get()))
     {
         const int group = SelectLODGroup(object->GetName().c_str());
         if (group >= 0)
@@ -200,7 +200,7 @@ void CTarnholmApp::ApplyLODSettings()
         if (!modifier)
             continue;
         const std::string key = std::string("LODModifierGroups.") + LODGroupName(group);
-        modifier->Set(m_pMainScene, *tuning.GetValueOr(key + ".NoFadeDistance", 0),
+        modifier->Set(m_pMainScene.get(), *tuning.GetValueOr(key + ".NoFadeDistance", 0),
                       *tuning.GetValueOr(key + ".FadeDistance", kShippedFade[group]));
     }
 }
@@ -211,7 +211,7 @@ void CTarnholmApp::InitFan()
     m_pFanModifier->m_Speed = 0.349066f;
     m_pFanModifier->m_Axis = CRotationModifier::AXIS_Z;
     m_pFanModifier->m_Mode = 0;
-    for (GeomObject* object : AllGeomObjects(m_pMainScene))
+    for (GeomObject* object : AllGeomObjects(m_pMainScene.get()))
         if (object->GetName().find("winddrive_fan") != std::string::npos)
             object->AddModifier(m_pFanModifier.get());
 }
@@ -261,7 +261,7 @@ void CTarnholmApp::InitSkyBox()
 void CTarnholmApp::InitPaintPlanes()
 {
     std::vector<GeomObject*> planes;
-    CollectGeomObjects(m_pMainScene, "Paint_plane.*", planes);
+    CollectGeomObjects(m_pMainScene.get(), "Paint_plane.*", planes);
     for (GeomObject* plane : planes)
         plane->SetZWrite(0);
 }

@@ -715,12 +715,12 @@ void CTarnholmApp::InitGrass()
 {
     g_Log.Printf("Init grass\n");
     const DWORD started = timeGetTime();
-    m_pGrass.reset(new GrassField(m_pMainScene, &m_d3dCaps));
-    HideGeomObject(m_pMainScene, kGrassSample);
+    m_pGrass.reset(new GrassField(m_pMainScene.get(), &m_d3dCaps));
+    HideGeomObject(m_pMainScene.get(), kGrassSample);
     for (int n = 1;; ++n)
     {
         const std::string name = Fmt("Grass_Surface%02i", n);
-        if (!HideGeomObject(m_pMainScene, name))
+        if (!HideGeomObject(m_pMainScene.get(), name))
             break;
         RegisterGrassGenerationKeys(name);
         AddGrassSurface(name, kGrassSample, Fmt("Grass_Surface%02i.jpg", n), m_nGrassQuality);
@@ -751,8 +751,8 @@ void CTarnholmApp::RegisterGrassGenerationKeys(const std::string& surface)
 void CTarnholmApp::AddGrassSurface(const std::string& surface, const std::string& sample,
                                    const std::string& heightMap, int quality)
 {
-    GeomObject* surfaceObject = HideGeomObject(m_pMainScene, surface);
-    GeomObject* sampleObject = HideGeomObject(m_pMainScene, sample);
+    GeomObject* surfaceObject = HideGeomObject(m_pMainScene.get(), surface);
+    GeomObject* sampleObject = HideGeomObject(m_pMainScene.get(), sample);
     const char* prefix = quality == 1 ? "Grass.Generation.Low." : quality == 2 ? "Grass.Generation.High." : nullptr;
     if (!prefix || !m_pGrass)
         return;

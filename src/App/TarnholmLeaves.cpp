@@ -178,7 +178,7 @@ void AnimatedLeavesSet::Render()
 void CTarnholmApp::InitLeaves()
 {
     g_Log.Printf("Init leaves\n");
-    m_pLeaves.reset(new AnimatedLeavesSet(m_pMainScene));
+    m_pLeaves.reset(new AnimatedLeavesSet(m_pMainScene.get()));
     for (const Branch& branch : kBranches)
         m_pLeaves->Add(branch.name);
     ApplyLeavesTuning();

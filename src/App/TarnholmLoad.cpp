@@ -47,8 +47,8 @@ void CTarnholmApp::LoadScene()
     g_TangentCacheEnabled = false;
     SetCameraTransformSink(ApplyCameraTransformsToDevice);
 
-    delete m_pMainScene;
-    m_pMainScene = new Scene(m_pd3dDevice);
+    m_pMainScene.reset();
+    m_pMainScene = std::make_unique<Scene>(m_pd3dDevice);
     m_pLocoScene.reset(new Scene(m_pd3dDevice));
     g_Log.Printf("Loading scene...\n");
     // One switch for the light maps: off on a single texture stage and below
@@ -92,7 +92,7 @@ void CTarnholmApp::LoadScene()
                      "straight down\n");
 
     m_OldTrees.clear();
-    CollectGeomObjects(m_pMainScene, "Old_trees.*", m_OldTrees);
+    CollectGeomObjects(m_pMainScene.get(), "Old_trees.*", m_OldTrees);
     SetObjectsVisible(m_OldTrees, true, false);
 
     if (!m_bEnableShaders)
@@ -102,7 +102,7 @@ void CTarnholmApp::LoadScene()
     InitShadowObjects();
     if (m_bEnableStencilShadows)
         InitStencilShadow();
-    SetCameraAspects(m_pMainScene);
+    SetCameraAspects(m_pMainScene.get());
     SetCameraAspects(m_pLocoScene.get());
     g_Log.Printf("Loading scene completed\n");
 
@@ -123,7 +123,7 @@ void CTarnholmApp::LoadScene()
         InitSmoke();
     InitPaintPlanes();
     InitClockScene();
-    for (Scene* scene : {m_pMainScene, m_pLocoScene.get(), m_pClockScene.get()})
+    for (Scene* scene : {m_pMainScene.get(), m_pLocoScene.get(), m_pClockScene.get()})
         if (scene)
             scene->PreloadTextures();
     InitGrass();

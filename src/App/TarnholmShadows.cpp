@@ -87,8 +87,8 @@ void CTarnholmApp::InitShadowObjects()
         const D3DXMATRIX& target = shadowTarget->GetWorldMatrix();
         m_ShadowCameraOffset = shadowCamera->GetPosition() - D3DXVECTOR3(target._41, target._42, target._43);
     }
-    CollectGeomObjects(m_pMainScene, "Rail.*", m_ProjectionShadowReceivers);
-    CollectGeomObjects(m_pMainScene, "Land.*", m_ProjectionShadowReceivers);
+    CollectGeomObjects(m_pMainScene.get(), "Rail.*", m_ProjectionShadowReceivers);
+    CollectGeomObjects(m_pMainScene.get(), "Land.*", m_ProjectionShadowReceivers);
     for (const char* name : kProjectionReceiverNames)
         if (GeomObject* object = m_pMainScene->FindGeomObject(name))
             m_ProjectionShadowReceivers.push_back(object);

@@ -166,7 +166,7 @@ void CTarnholmApp::InitTrain()
         return;
     CopyTrainMaterials();
     Scene* loco = m_pLocoScene.get();
-    const ObjectFinder locoFinder = FinderOf(loco), mainFinder = FinderOf(m_pMainScene);
+    const ObjectFinder locoFinder = FinderOf(loco), mainFinder = FinderOf(m_pMainScene.get());
 
     m_pTrain = std::make_unique<Train>();
     m_pTrain->BindOrigin(loco->FindObject("Dummy_loco00"));

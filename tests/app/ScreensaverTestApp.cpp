@@ -54,7 +54,7 @@ public:
         SetCameraTransformSink(ApplyCameraTransformsToDevice);
         const int entries = Scene::CountEntries("", kTestSceneResource);
         m_LoadingExpected = unsigned(entries > 0 ? entries : 0) + 2;
-        m_pMainScene = new Scene(m_pd3dDevice);
+        m_pMainScene = std::make_unique<Scene>(m_pd3dDevice);
         if (!m_pMainScene->Load(kTestSceneResource, "", this))
             return;
         ShowLoadingProgress(1);

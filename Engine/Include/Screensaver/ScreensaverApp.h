@@ -250,7 +250,7 @@ protected:
     Font m_Font;
     TextBatch m_TextBatch;
     float m_fTextScale = 1.0f;
-    Scene* m_pMainScene = nullptr;
+    std::unique_ptr<Scene> m_pMainScene;
     std::unique_ptr<CMusicPlayer> m_pMusicPlayer;
     std::vector<std::unique_ptr<SoundObject>> m_Sounds;
     bool m_bSoundSetupPending = true;

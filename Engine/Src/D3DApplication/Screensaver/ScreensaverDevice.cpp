@@ -173,8 +173,7 @@ HRESULT CScreensaverApp::DeleteDeviceObjects()
     g_Log.Printf("Deleting resources...\n");
     SaveToggledSettings();
     g_Log.Printf("Delete m_pMainScene\n");
-    delete m_pMainScene;
-    m_pMainScene = nullptr;
+    m_pMainScene.reset();
     g_Log.Printf("Delete sounds\n");
     DeleteSounds();
     g_Log.Printf("Releasing DirectSound\n");

@@ -68,7 +68,8 @@ verdict() { echo "soak: FAIL: $1"; fail=1; }
 [ "$TARNHOLM_APP_RC" = 0 ] || verdict "exit code $TARNHOLM_APP_RC"
 n=$(grep -vc '^#' samples.txt)
 [ "$n" -ge "$samples" ] || verdict "only $n of $samples samples"
-if grep -i "error" run.log >/dev/null; then verdict "error lines in the log:"; grep -i "error" run.log | head -5; fi
+if [ ! -s run.log ]; then verdict "no log from the program"
+elif grep -i "error" run.log >/dev/null; then verdict "error lines in the log:"; grep -i "error" run.log | head -5; fi
 awk -v minutes="$MINUTES" '
   !/^#/ { t[NR] = $1; rss[NR] = $2; fd[NR] = $3; th[NR] = $4; pic[NR] = $5; n = NR }
   END {

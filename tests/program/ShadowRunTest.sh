@@ -52,7 +52,7 @@ done
 check "the track under the locomotive is in its shadow ($dark of 6 points)" '[ $dark -ge 4 ]'
 # The sun lights the wagons' sides behind the locomotive (they stood black
 # while the light rode in the engine's frame).
-for xy in "700 336" "716 344" "724 352"; do
+for xy in "740 345" "750 340" "635 430"; do
   read -r x y <<<"$xy"
   check "the wagon at $x,$y is lit" '[ $(bright on.png $x $y) -gt 120 ]'
 done

@@ -69,6 +69,17 @@ tarnholm_test_setup() {
 check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi; }
 reg() { "$TARNHOLM_ROOT/scripts/wine-run.sh" reg "$@" >/dev/null 2>&1; }
 
+# tarnholm_app_run_until EXE LINE SECONDS WHAT: with a fresh LOG, starts EXE
+# and waits for LINE in its log; when it does not come, says "FAIL: WHAT"
+# with the log's end, closes the program and returns 1.
+tarnholm_app_run_until() {
+  rm -f "$LOG"
+  tarnholm_app_start "$1"
+  tarnholm_app_wait_log "$LOG" "$2" "$3" && return 0
+  echo "FAIL: $4"; tail -30 "$LOG" 2>/dev/null; tarnholm_app_close 5
+  return 1
+}
+
 # tarnholm_fixed_camera_values VALUES CAMERA [LINE...] > values.txt: the
 # tuning file VALUES with the camera director off and camera CAMERA chosen,
 # plus the given lines.

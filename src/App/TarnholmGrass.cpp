@@ -64,25 +64,11 @@ D3DXVECTOR4 FogColour(D3DCOLOR c)
 }
 } // namespace
 
-bool ReadMainStorageFile(const std::string& name, std::vector<uint8_t>& bytes)
-{
-    bytes.clear();
-    Storage::IStorage* storage = Storage::GetMainStorage();
-    Storage::IStorageFile* file = storage ? storage->Open(name) : nullptr;
-    if (!file)
-        return false;
-    bytes.resize(file->GetSize());
-    if (!bytes.empty())
-        file->Read(bytes.data(), uint32_t(bytes.size()));
-    storage->Close(file);
-    return true;
-}
-
 DWORD CreateStorageVertexShader(IDirect3DDevice8* device, const std::string& name, const DWORD* declaration,
                                 const char* missing, const char* badAssembly, const char* noShader)
 {
     std::vector<uint8_t> text;
-    if (!device || !ReadMainStorageFile(name, text))
+    if (!device || !Storage::ReadMainStorageFile(name, text))
     {
         g_Log.Printf(missing, name.c_str());
         return 0;
@@ -118,7 +104,7 @@ GrassSettings::GrassSettings(GeomObject* sampleObject, GeomObject* surface, cons
 bool GrassSettings::LoadHeightMap()
 {
     std::vector<uint8_t> bytes;
-    if (!ReadMainStorageFile(heightMapName, bytes))
+    if (!Storage::ReadMainStorageFile(heightMapName, bytes))
     {
         g_Log.Printf("Error while generating grass. Failed to open file for height map \"%s\"\n",
                      heightMapName.c_str());
@@ -233,7 +219,7 @@ bool GrassPatch::Prepare()
     GeomObject* surfaceObject = m_Settings.surfaceObject;
     m_pSurface.reset(new GrassSurface);
     std::vector<uint8_t> grid;
-    const bool loaded = ReadMainStorageFile(surfaceObject->GetName() + ".bin", grid) &&
+    const bool loaded = Storage::ReadMainStorageFile(surfaceObject->GetName() + ".bin", grid) &&
                         m_pSurface->LoadFromBytes(grid.data(), grid.size());
     if (!loaded)
     {

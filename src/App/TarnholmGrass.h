@@ -45,8 +45,6 @@ GrassFogRecord ReadFogRecord(TuningControl::CManager& tuning, bool volume);
 // Each of the eight wave vectors, prefix + "WaveDistortX.X" and so on.
 void ReadWaveConstants(TuningControl::CManager& tuning, const std::string& prefix, WaveConstants& waves);
 
-// The whole of a file of the main storage; false when there is none.
-bool ReadMainStorageFile(const std::string& name, std::vector<uint8_t>& bytes);
 // Assembles a vs.1.1 text of the main storage and creates it with the
 // declaration; 0 on failure, logged with the given messages.
 DWORD CreateStorageVertexShader(IDirect3DDevice8* device, const std::string& name, const DWORD* declaration,

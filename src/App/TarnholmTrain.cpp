@@ -46,15 +46,7 @@ bool ReadScript(const std::string& name, std::string& text)
         }
         g_Log.Printf("Crew script \"%s\" can't be read; the built-in one is used instead\n", name.c_str());
     }
-    Storage::CMainStorage* storage = Storage::GetMainStorage();
-    Storage::IStorageFile* file = storage ? storage->Open(name) : nullptr;
-    if (!file)
-        return false;
-    text.resize(file->GetSize());
-    if (!text.empty())
-        file->Read(&text[0], uint32_t(text.size()));
-    storage->Close(file);
-    return true;
+    return Storage::ReadMainStorageFile(name, text);
 }
 } // namespace
 

@@ -39,15 +39,9 @@ SKY=300x80+0+0
 # NAME-2.png, with the grass's draw distance and its projected shadow switch.
 run() {
   reg add "$KEY" /v LoadExternalControlFile /t REG_SZ /d 1 /f
-  sed -e "s/^Grass.MaxDrawDistance .*/Grass.MaxDrawDistance $2 1000/" \
-      -e "s/^Grass.UseProjShadows .*/Grass.UseProjShadows $3 (bool)/" \
-      -e '/^CameraNo /d' -e '/^RandomCameraController.Enable /d' "$CONTENT/values.txt" > values.txt
-  printf 'CameraNo 0 1\nRandomCameraController.Enable 0 (bool)\n' >> values.txt
-  rm -f "$LOG"
-  tarnholm_app_start "$EXE"
-  if ! tarnholm_app_wait_log "$LOG" "Grass built" 180; then
-    echo "FAIL: the grass of run $1 was not built"; tail -30 "$LOG" 2>/dev/null; tarnholm_app_close 5; return 1
-  fi
+  tarnholm_fixed_camera_values <(sed -e "s/^Grass.MaxDrawDistance .*/Grass.MaxDrawDistance $2 1000/" \
+    -e "s/^Grass.UseProjShadows .*/Grass.UseProjShadows $3 (bool)/" "$CONTENT/values.txt") 0 > values.txt
+  tarnholm_app_run_until "$EXE" "Grass built" 180 "the grass of run $1 was not built" || return 1
   sleep 5
   tarnholm_app_screenshot "$1-1.png"
   sleep 1

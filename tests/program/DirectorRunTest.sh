@@ -39,11 +39,7 @@ sed -e 's/^\(RandomCameraController\.Cameras\..*\.Period\) .*/\1 10.000000/' \
     -e 's/^\(RandomCameraController\.BlackTime\) .*/\1 2.000000/' \
     -e 's/^\(RandomCameraController\.LandCameraShowTime\) .*/\1 10.000000/' "$VALUES" > values.txt
 tarnholm_external_values
-rm -f "$LOG"
-tarnholm_app_start "$EXE"
-if ! tarnholm_app_wait_log "$LOG" "Camera cut 1:" 120; then
-  echo "FAIL: no camera was chosen"; tail -30 "$LOG" 2>/dev/null; tarnholm_app_close 5; exit 1
-fi
+tarnholm_app_run_until "$EXE" "Camera cut 1:" 120 "no camera was chosen" || exit 1
 ok=1
 tarnholm_app_wait_log "$LOG" "Camera cut 2:" 30 || ok=0
 tarnholm_app_screenshot cut2.png
@@ -86,11 +82,7 @@ CONTENT=$(dirname "$VALUES")
 landscape=$(strings -n 8 "$CONTENT/Tarnholm.SSS" | grep -E '^Camera_[A-Za-z0-9_]+$' | sort -u | wc -l)
 tarnholm_fixed_camera_values "$VALUES" "$landscape" "OldMoviePostEffect.Gamma.Blue 0.600000" > values.txt
 tarnholm_external_values
-rm -f "$LOG"
-tarnholm_app_start "$EXE"
-if ! tarnholm_app_wait_log "$LOG" "Loading scene completed" 120; then
-  echo "FAIL: the scene did not load"; tail -30 "$LOG" 2>/dev/null; tarnholm_app_close 5; exit 1
-fi
+tarnholm_app_run_until "$EXE" "Loading scene completed" 120 "the scene did not load" || exit 1
 # Past the loading screen and the fade-in.
 sleep 5
 for i in $(seq 20); do

@@ -23,11 +23,7 @@ dial_area() {
 
 "$ROOT/scripts/wine-run.sh" reg delete 'HKEY_LOCAL_MACHINE\Software\Vellomaris\Tarnholm 3D Screensaver' /f \
   >/dev/null 2>&1
-rm -f "$LOG"
-tarnholm_app_start "$EXE"
-if ! tarnholm_app_wait_log "$LOG" "Loading scene completed" 120; then
-  echo "FAIL: the scene did not load"; tail -30 "$LOG" 2>/dev/null; tarnholm_app_close 5; exit 1
-fi
+tarnholm_app_run_until "$EXE" "Loading scene completed" 120 "the scene did not load" || exit 1
 sleep 4
 tarnholm_app_screenshot shot.png
 # C hides the clock; the scene shows where it was.

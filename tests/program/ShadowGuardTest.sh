@@ -17,11 +17,7 @@ sky() { read -r r g b <<<"$(rgb "$@")"; [ "$b" -gt 150 ] && [ "$b" -gt "$r" ]; }
   echo "ProjectionShadow.Texture.Width 1000000.000000"; echo "RandomCameraController.Enable 0.000000 (bool)"; } > values.txt
 tarnholm_external_values
 reg add "$KEY" /v GraphicsQuality /t REG_SZ /d "2: 4" /f
-rm -f "$LOG"
-tarnholm_app_start "$EXE"
-if ! tarnholm_app_wait_log "$LOG" "Loading scene completed" 120; then
-  echo "FAIL: the scene did not load"; tail -30 "$LOG" 2>/dev/null; tarnholm_app_close 5; exit 1
-fi
+tarnholm_app_run_until "$EXE" "Loading scene completed" 120 "the scene did not load" || exit 1
 sleep 4
 tarnholm_app_screenshot shot.png
 tarnholm_app_close 30

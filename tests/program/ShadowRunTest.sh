@@ -22,11 +22,7 @@ run() {
   tarnholm_fixed_camera_values "$ROOT/content/values.txt" "$CAMERA" "${@:2}" > values.txt
   tarnholm_external_values
   reg add "$KEY" /v GraphicsQuality /t REG_SZ /d "2: 4" /f
-  rm -f "$LOG"
-  tarnholm_app_start "$EXE"
-  if ! tarnholm_app_wait_log "$LOG" "Loading scene completed" 120; then
-    echo "FAIL: the scene did not load ($1)"; tail -30 "$LOG" 2>/dev/null; tarnholm_app_close 5; return 1
-  fi
+  tarnholm_app_run_until "$EXE" "Loading scene completed" 120 "the scene did not load ($1)" || return 1
   # Past the fade-in.
   sleep 9
   tarnholm_app_screenshot "$1.png"

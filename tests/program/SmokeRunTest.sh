@@ -35,11 +35,7 @@ run() {
   tarnholm_external_values
   sed -e "${2:-}" "$VALUES" > edited.txt
   tarnholm_fixed_camera_values edited.txt "$CAMERA" > values.txt
-  rm -f "$LOG"
-  tarnholm_app_start "$EXE"
-  if ! tarnholm_app_wait_log "$LOG" "Loading scene completed" 120; then
-    echo "FAIL: the scene did not load ($1)"; tail -30 "$LOG" 2>/dev/null; tarnholm_app_close 5; fail=1; return
-  fi
+  tarnholm_app_run_until "$EXE" "Loading scene completed" 120 "the scene did not load ($1)" || { fail=1; return; }
   # Software rendering draws the smoke's large squares slowly: past the
   # fade-in (the sky bright at the top), then a few seconds more.
   local i

@@ -25,13 +25,9 @@ printf '[Bip01]\n\tanimation 440, 450\n\twait 1000, 1000\n\t%%%%%%\n' >Animation
 tarnholm_fixed_camera_values "$CONTENT/values.txt" "$landscape" >values.txt
 
 tarnholm_external_values
-rm -f "$LOG"
 # The same start on the track every run.
 export TARNHOLM_SEED=5
-tarnholm_app_start "$EXE"
-if ! tarnholm_app_wait_log "$LOG" "Loading scene completed" 120; then
-  echo "FAIL: the scene did not load"; tail -30 "$LOG" 2>/dev/null; tarnholm_app_close 5; exit 1
-fi
+tarnholm_app_run_until "$EXE" "Loading scene completed" 120 "the scene did not load" || exit 1
 # Past the loading screen and the fade-in (the top of the picture no longer
 # black; on a busy machine
 # the first frames come slowly), two moments 3 seconds apart.

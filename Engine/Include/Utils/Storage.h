@@ -154,5 +154,22 @@ private:
 };
 
 CMainStorage* GetMainStorage();
+
+// The whole of the main storage's file `name` into `out` (a std::string or a
+// byte vector); false, with `out` empty, when the storage has no such file.
+template <class Buffer>
+bool ReadMainStorageFile(const std::string& name, Buffer& out)
+{
+    out.clear();
+    CMainStorage* storage = GetMainStorage();
+    IStorageFile* file = storage ? storage->Open(name) : nullptr;
+    if (!file)
+        return false;
+    out.resize(file->GetSize());
+    if (!out.empty())
+        file->Read(&out[0], uint32_t(out.size()));
+    storage->Close(file);
+    return true;
+}
 #endif
 } // namespace Storage

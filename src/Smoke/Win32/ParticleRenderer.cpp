@@ -32,20 +32,6 @@ std::vector<ParticleVertex>& Staging()
     return staging;
 }
 
-std::string ReadShaderText(const char* name)
-{
-    std::string text;
-    Storage::IStorage* storage = Storage::GetMainStorage();
-    Storage::IStorageFile* file = storage ? storage->Open(name) : nullptr;
-    if (!file)
-        return text;
-    text.resize(file->GetSize());
-    if (!text.empty())
-        file->Read(&text[0], uint32_t(text.size()));
-    storage->Close(file);
-    return text;
-}
-
 D3DXMATRIX Transposed(const D3DMATRIX* m)
 {
     D3DXMATRIX t;
@@ -105,7 +91,8 @@ bool CSmokeParticleRenderer::FillIndexBuffer()
 
 bool CSmokeParticleRenderer::CreateVertexShader()
 {
-    const std::string text = ReadShaderText("particle.vsh");
+    std::string text;
+    Storage::ReadMainStorageFile("particle.vsh", text);
     ComRef<ID3DXBuffer> code, errors;
     HRESULT hr = text.empty() ? E_FAIL
                               : D3DXAssembleShader(text.data(), UINT(text.size()), 0, nullptr, code.Put(), errors.Put());

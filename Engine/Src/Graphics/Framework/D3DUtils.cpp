@@ -177,28 +177,11 @@ void DrawFullTargetQuad(IDirect3DDevice8* pDevice, UINT width, UINT height, IDir
     pDevice->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2);
 }
 
-namespace
-{
-// The whole of a file of the main storage; empty when there is none.
-std::vector<BYTE> ReadStorageFile(const char* name)
-{
-    std::vector<BYTE> bytes;
-    Storage::IStorage* storage = Storage::GetMainStorage();
-    Storage::IStorageFile* file = storage ? storage->Open(name) : nullptr;
-    if (!file)
-        return bytes;
-    bytes.resize(file->GetSize());
-    if (!bytes.empty())
-        file->Read(bytes.data(), uint32_t(bytes.size()));
-    storage->Close(file);
-    return bytes;
-}
-} // namespace
-
 IDirect3DCubeTexture8* LoadCubeTextureFromStorage(const char* name)
 {
     IDirect3DDevice8* device = RenderStateManager::Instance().GetDevice();
-    const std::vector<BYTE> bytes = ReadStorageFile(name);
+    std::vector<BYTE> bytes;
+    Storage::ReadMainStorageFile(name, bytes);
     IDirect3DCubeTexture8* texture = nullptr;
     if (!device || bytes.empty() ||
         FAILED(D3DXCreateCubeTextureFromFileInMemory(device, bytes.data(), UINT(bytes.size()), &texture)))
@@ -209,7 +192,8 @@ IDirect3DCubeTexture8* LoadCubeTextureFromStorage(const char* name)
 IDirect3DTexture8* LoadTextureFromStorage(const char* name)
 {
     RenderStateManager& rsm = RenderStateManager::Instance();
-    const std::vector<BYTE> bytes = ReadStorageFile(name);
+    std::vector<BYTE> bytes;
+    Storage::ReadMainStorageFile(name, bytes);
     IDirect3DTexture8* texture = nullptr;
     if (!rsm.GetDevice() || bytes.empty() ||
         FAILED(D3DXCreateTextureFromFileInMemory(rsm.GetDevice(), bytes.data(), UINT(bytes.size()), &texture)))

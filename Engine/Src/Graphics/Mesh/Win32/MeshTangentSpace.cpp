@@ -321,15 +321,7 @@ bool ReadCacheFile(const std::string& name, std::vector<uint8_t>& bytes)
         std::fclose(f);
         return true;
     }
-    Storage::CMainStorage* storage = Storage::GetMainStorage();
-    Storage::IStorageFile* file = storage ? storage->Open(name) : nullptr;
-    if (!file)
-        return false;
-    bytes.resize(file->GetSize());
-    if (!bytes.empty())
-        file->Read(bytes.data(), uint32_t(bytes.size()));
-    storage->Close(file);
-    return true;
+    return Storage::ReadMainStorageFile(name, bytes);
 }
 } // namespace
 

@@ -59,6 +59,10 @@ void DrawShadowMaskToStencil(IDirect3DDevice8* device, IDirect3DTexture8* mask)
     device->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, kStencilShadowed);
     cache.SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
     cache.SetTextureStageState(0, D3DTSS_ADDRESSV, D3DTADDRESS_CLAMP);
+    // The quad's own coordinates, untransformed: a material drawn before may
+    // have left a tiling matrix or another coordinate set on the stage.
+    cache.SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    cache.SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
     device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     device->SetPixelShader(0);
     struct QuadVertex

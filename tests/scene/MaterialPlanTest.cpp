@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cstring>
 
 #include "Effect.h"
@@ -182,9 +183,10 @@ TEST(MaterialVariables, SceneValues)
     in.environmentCube = true;
     EXPECT_EQ(3, ProvideVariable(VAR_ENVIRONMENT_TYPE, in).i);
 
-    // A light without linear attenuation gives no range and no division by zero.
+    // A light without linear attenuation (the sun) reaches every distance,
+    // without a division by zero: a range of 0 would leave the shaders unlit.
     light.attenuation[1] = 0;
-    EXPECT_EQ(0.0f, ProvideVariable(VAR_LIGHT_RANGE_VALUES, in).f[3]);
+    EXPECT_EQ(FLT_MAX, ProvideVariable(VAR_LIGHT_RANGE_VALUES, in).f[3]);
 }
 
 TEST(MaterialVariables, ProvidedValuesKeepTheFirstKindOfAVariable)
@@ -217,6 +219,9 @@ TEST(MaterialVariables, OmniPassLightValues)
     EXPECT_FLOAT_EQ(0.0f, plain.ambient[1]);
     EXPECT_FLOAT_EQ(0.08f, plain.range[3]);
     EXPECT_FLOAT_EQ(3.0f, plain.position[2]);
+    // The technique's light values agree with the provided ones for the sun.
+    const ProviderLight sun = {{1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, 0, 9e18f}, {0.333333f, 0, 0}};
+    EXPECT_EQ(FLT_MAX, ComputeLightVariables(sun, material, true).range[3]);
 }
 
 TEST(NormalizationCubeMap, TexelDirections)

@@ -271,6 +271,38 @@ TEST_F(ShadowDrawTest, MaskTexelsBecomeLitOrShadowedStencil)
                 << "texel " << Hex(stripes[i].texel) << " at y " << y;
 }
 
+// A material drawn before the mask may leave a tiling matrix and another
+// coordinate set on stage 0: the mask still lands where it lies (stretched
+// eight times, the clamped lookup would read its right edge almost
+// everywhere).
+TEST_F(ShadowDrawTest, MaskIgnoresATextureTransformLeftOnTheStage)
+{
+    IDirect3DDevice8* d3d = m_Device.Get();
+    RenderStateManager& cache = RenderStateManager::Instance();
+    ComRef<IDirect3DTexture8> texture = MakeMask([](UINT x, UINT) { return x < kSize / 2 ? 0xFFFFFFu : 0u; });
+    ASSERT_TRUE(texture);
+    D3DXMATRIX tiling;
+    D3DXMatrixScaling(&tiling, 8, 8, 1);
+    cache.PushStates();
+    cache.SetTransform(&tiling, D3DTS_TEXTURE0);
+    cache.SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    cache.SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 1);
+    d3d->BeginScene();
+    d3d->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0);
+    DrawShadowMaskToStencil(d3d, texture);
+    cache.PopStates();
+    ShowStencil();
+    d3d->EndScene();
+    Save("shadow_mask_transform.bmp");
+    for (UINT y : {4u, kSize / 2, kSize - 4})
+    {
+        EXPECT_EQ(kLitColour, m_Device.ReadPixel(kSize / 8, y)) << "y " << y;
+        EXPECT_EQ(kLitColour, m_Device.ReadPixel(kSize / 2 - 8, y)) << "y " << y;
+        EXPECT_EQ(kShadowedColour, m_Device.ReadPixel(kSize / 2 + 8, y)) << "y " << y;
+        EXPECT_EQ(kShadowedColour, m_Device.ReadPixel(kSize - 8, y)) << "y " << y;
+    }
+}
+
 // Fake shadows multiply the picture by twice their colour, and with stencil
 // shadows only where the mask left the stencil at lit.
 TEST_F(ShadowDrawTest, FakeShadowsDarkenOnlyWhereTheStencilSaysLit)

@@ -1,5 +1,6 @@
 #include "MaterialPlan.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 
@@ -14,6 +15,11 @@ const char* const kVariableNames[VAR_COUNT] = {
     "LightPosition", "LightRangeValues", "LightMaterialAmbient", "LightMaterialDiffuse",
     "LightMaterialSpecular", "EnvironmentType", "InverseTransposeWorldViewMatrix", "SpecularType",
     "InverseTransposeViewMatrix", "", "FogColor", "FogDensity"};
+
+// The range the shaders compare a vertex's distance with: 0.04 /
+// Attenuation1. A light without linear falloff (the sun) reaches everything,
+// as the division by zero would say, not nothing.
+float LightRange(const ProviderLight& l) { return l.attenuation[1] != 0 ? 0.04f / l.attenuation[1] : FLT_MAX; }
 
 void Set4(float* out, float a, float b, float c, float d)
 {
@@ -169,8 +175,7 @@ ProvidedValue ProvideVariable(int id, const ProviderInputs& in)
         break;
     case VAR_LIGHT_RANGE_VALUES:
         if (l)
-            float4(l->attenuation[0], l->attenuation[1], l->attenuation[2],
-                   l->attenuation[1] != 0 ? 0.04f / l->attenuation[1] : 0.0f);
+            float4(l->attenuation[0], l->attenuation[1], l->attenuation[2], LightRange(*l));
         break;
     case VAR_LIGHT_MATERIAL_AMBIENT:
         float4(mat.ambient.r * float((in.ambientState >> 16) & 0xFF) / 255.0f,
@@ -234,7 +239,6 @@ LightVariables ComputeLightVariables(const ProviderLight& l, const ProviderMater
          m.ambient.a * l.ambient.a);
     Set4(v.diffuse, d.r * m.diffuse.r, d.g * m.diffuse.g, d.b * m.diffuse.b, d.a * m.diffuse.a);
     Set4(v.specular, d.r * m.specular.r, d.g * m.specular.g, d.b * m.specular.b, d.a * m.specular.a);
-    Set4(v.range, l.attenuation[0], l.attenuation[1], l.attenuation[2],
-         l.attenuation[1] != 0 ? 0.04f / l.attenuation[1] : 0.0f);
+    Set4(v.range, l.attenuation[0], l.attenuation[1], l.attenuation[2], LightRange(l));
     return v;
 }

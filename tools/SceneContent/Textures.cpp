@@ -135,7 +135,7 @@ Rgb PaintedMetal(float u, float v, uint32_t base, uint32_t seed, float wearFrom 
 
 Rgb LocoPaint(float u, float v)
 {
-    Rgb c = PaintedMetal(u, v, 0x3A6A48, 101, 0.72f); // a mid green livery, kept well by its crew
+    Rgb c = PaintedMetal(u, v, 0x56404C, 101, 0.72f); // a purple-brown livery, kept well by its crew
     const float band = std::fabs(v - 0.5f);
     if (band > 0.44f && band < 0.46f)
         c = Hex(0xC8A040); // lining

@@ -125,7 +125,10 @@ void CTarnholmApp::LoadScene()
     InitClockScene();
     for (Scene* scene : {m_pMainScene.get(), m_pLocoScene.get(), m_pClockScene.get()})
         if (scene)
+        {
             scene->PreloadTextures();
+            scene->PreloadBuffers();
+        }
     InitGrass();
     if (m_bEnableLeaves)
         InitLeaves();

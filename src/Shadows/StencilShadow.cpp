@@ -14,6 +14,10 @@
 namespace
 {
 const char kSource[] = ".\\src\\StencilShadow";
+// A volume is rewritten whenever the light moves: its buffers are written
+// with discarding locks, which need dynamic buffers, so that a new volume
+// never waits for the last frame's draws to finish with the old one.
+const DWORD kVolumeUsage = D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY;
 
 D3DCOLOR ColourWord(const float c[4])
 {
@@ -58,8 +62,8 @@ CShadowVolume::CShadowVolume(Mesh* mesh) : m_pMesh(mesh), m_MeshIndices(mesh->Ge
         m_IndexCapacity = m_MeshIndices.size() * 8;
         m_Indices.reserve(m_IndexCapacity);
         if (m_IndexCapacity == 0 ||
-            FAILED(RenderStateManager::Instance().CreateIndexBuffer(UINT(m_IndexCapacity * 4), 0, D3DFMT_INDEX32,
-                                                                    D3DPOOL_MANAGED, m_pIndexBuffer.Put())))
+            FAILED(RenderStateManager::Instance().CreateIndexBuffer(UINT(m_IndexCapacity * 4), kVolumeUsage, D3DFMT_INDEX32,
+                                                                    D3DPOOL_DEFAULT, m_pIndexBuffer.Put())))
         {
             LogStencilShadowError(64);
             m_bValid = false;
@@ -101,7 +105,7 @@ bool CShadowVolume::ReadPositions(IDirect3DDevice8* device)
         std::memcpy(&m_Positions[i], data + size_t(i) * stride, sizeof(D3DXVECTOR3));
     temporary->Unlock();
     m_VertexCapacity = size_t(count) * 2;
-    if (FAILED(cache.CreateVertexBuffer(UINT(m_VertexCapacity * 12), 0, D3DFVF_XYZ, D3DPOOL_MANAGED,
+    if (FAILED(cache.CreateVertexBuffer(UINT(m_VertexCapacity * 12), kVolumeUsage, D3DFVF_XYZ, D3DPOOL_DEFAULT,
                                         m_pVertexBuffer.Put())))
     {
         LogStencilShadowError(133);
@@ -133,7 +137,7 @@ HRESULT CShadowVolume::Build(const TShadowVolumeParams& params)
         return hr;
     }
     BYTE* data = nullptr;
-    HRESULT hr = m_pVertexBuffer->Lock(0, UINT(m_Vertices.size() * 12), &data, 0);
+    HRESULT hr = m_pVertexBuffer->Lock(0, UINT(m_Vertices.size() * 12), &data, D3DLOCK_DISCARD);
     if (FAILED(hr) || !data)
     {
         g_Log.Printf("FAILED to lock shadows vertex buffer: %s\n", GetErrorString(hr).c_str());
@@ -144,7 +148,7 @@ HRESULT CShadowVolume::Build(const TShadowVolumeParams& params)
     std::memcpy(data, m_Vertices.data(), m_Vertices.size() * 12);
     m_pVertexBuffer->Unlock();
     data = nullptr;
-    hr = m_pIndexBuffer->Lock(0, UINT(m_Indices.size() * 4), &data, 0);
+    hr = m_pIndexBuffer->Lock(0, UINT(m_Indices.size() * 4), &data, D3DLOCK_DISCARD);
     if (FAILED(hr) || !data)
     {
         LogStencilShadowError(84);

@@ -105,6 +105,17 @@ public:
     const D3DXVECTOR3* GetCorners() const { return m_Corners; }
     const std::vector<FileStorage::BoneRef>& GetBones() const { return m_Bones; }
     IDirect3DVertexBuffer8* GetVertexBuffer() const { return VertexBuffer(); }
+    // Has the device make its copies of the buffers drawn from now.
+    void PreloadBuffers() const
+    {
+        if (IDirect3DVertexBuffer8* vb = VertexBuffer())
+            vb->PreLoad();
+        if (IDirect3DIndexBuffer8* ib = IndexBuffer())
+            ib->PreLoad();
+        for (const ComRef<IDirect3DVertexBuffer8>& stream : m_TangentStream)
+            if (stream)
+                stream->PreLoad();
+    }
     const std::vector<uint8_t>& GetBlendWeights() const { return m_BlendWeights; }
     uint32_t GetMeshIndex() const { return m_MeshIndex; }
 
@@ -162,6 +173,11 @@ private:
         return m_bOwnsVertexBuffer ? m_OwnVertexBuffer.Get()
                                    : (m_ppPoolVertexBuffer ? m_ppPoolVertexBuffer->Get() : nullptr);
     }
+    // Locks this mesh's vertices in its buffer and copies `source` (whole
+    // vertices) in; the caller unlocks. False when nothing was locked.
+    bool LockAllVertices(const std::vector<uint8_t>& source, BYTE** p);
+    // Locks `bytes` of `buffer` from `offset` for writing them all.
+    static HRESULT LockForRewrite(IDirect3DVertexBuffer8* buffer, UINT offset, UINT bytes, BYTE** p);
     IDirect3DIndexBuffer8* IndexBuffer() const
     {
         return m_bOwnsIndexBuffer ? m_OwnIndexBuffer.Get() : (m_ppPoolIndexBuffer ? *m_ppPoolIndexBuffer : nullptr);
@@ -187,6 +203,10 @@ private:
     ComRef<IDirect3DIndexBuffer8> m_OwnIndexBuffer;
     IDirect3DIndexBuffer8** m_ppPoolIndexBuffer = nullptr;
     uint32_t m_CullOverride = 0;
+    // The two frames and the weight last written by BlendMorphFrames.
+    const SoftwareMesh* m_pBlendedA = nullptr;
+    const SoftwareMesh* m_pBlendedB = nullptr;
+    float m_BlendedWeight = -1;
     D3DXVECTOR3 m_BoxMin, m_BoxMax;
     D3DXVECTOR3 m_Corners[8];
     D3DXPLANE m_CachedPlanes[6];

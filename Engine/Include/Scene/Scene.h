@@ -102,6 +102,9 @@ public:
     // Hands every cached texture to the device now, so that the first view
     // of an object does not stall on its textures' upload.
     void PreloadTextures();
+    // The same for the vertex and index buffers of every mesh: the device
+    // makes its own copy of a buffer at the buffer's first draw otherwise.
+    void PreloadBuffers();
 
 private:
     std::string m_Path;

@@ -375,11 +375,42 @@ void Mesh::BlendMorphFrames(const SoftwareMesh* a, const SoftwareMesh* b, float 
 {
     if (!a || !b || !VertexBuffer() || m_VertexCount == 0)
         return;
+    // A morph at rest would write the same vertices every frame.
+    if (a == m_pBlendedA && b == m_pBlendedB && t == m_BlendedWeight)
+        return;
+    // The frames hold positions and normals only; the rest of each vertex
+    // comes from the mesh's own copy.
     BYTE* p = nullptr;
-    if (FAILED(VertexBuffer()->Lock(m_StartVertex * m_Stride, uint32_t(m_VertexCount) * m_Stride, &p, 0)))
+    if (!LockAllVertices(m_Vertices, &p))
         return;
     ::BlendMorphFrames(a->GetData(), b->GetData(), t, p, m_Stride, m_VertexCount);
     VertexBuffer()->Unlock();
+    m_pBlendedA = a;
+    m_pBlendedB = b;
+    m_BlendedWeight = t;
+}
+
+HRESULT Mesh::LockForRewrite(IDirect3DVertexBuffer8* buffer, UINT offset, UINT bytes, BYTE** p)
+{
+    // A dynamic buffer rewritten whole is locked discarding, which does not
+    // wait for the draws of the last frame to finish with it; a shared or
+    // static one is locked in place.
+    D3DVERTEXBUFFER_DESC desc;
+    if (!buffer || FAILED(buffer->GetDesc(&desc)))
+        return E_FAIL;
+    const bool whole = offset == 0 && desc.Size == bytes && (desc.Usage & D3DUSAGE_DYNAMIC);
+    *p = nullptr;
+    const HRESULT hr = buffer->Lock(offset, bytes, p, whole ? D3DLOCK_DISCARD : 0);
+    return SUCCEEDED(hr) && !*p ? E_FAIL : hr;
+}
+
+bool Mesh::LockAllVertices(const std::vector<uint8_t>& source, BYTE** p)
+{
+    const UINT bytes = UINT(m_VertexCount) * m_Stride;
+    if (source.size() < bytes || FAILED(LockForRewrite(VertexBuffer(), m_StartVertex * m_Stride, bytes, p)))
+        return false;
+    std::memcpy(*p, source.data(), bytes);
+    return true;
 }
 
 D3DXVECTOR3 Mesh::GetBoundingBoxMin(const D3DXMATRIX& m) const

@@ -50,15 +50,11 @@ HRESULT Mesh::SelectNormals(bool smoothed)
     if (m_bSmoothNormals && m_SmoothedVertices.empty())
         BuildSmoothNormals();
     const std::vector<uint8_t>& source = smoothed && !m_SmoothedVertices.empty() ? m_SmoothedVertices : m_Vertices;
-    if (!VertexBuffer() || source.size() < size_t(m_VertexCount) * m_Stride)
-        return E_FAIL;
     BYTE* p = nullptr;
-    const UINT bytes = UINT(m_VertexCount) * m_Stride;
-    const HRESULT hr = VertexBuffer()->Lock(m_StartVertex * m_Stride, bytes, &p, 0);
-    if (FAILED(hr))
-        return hr;
-    std::memcpy(p, source.data(), bytes);
+    if (!LockAllVertices(source, &p))
+        return E_FAIL;
     VertexBuffer()->Unlock();
+    m_pBlendedA = m_pBlendedB = nullptr; // a morph is written again over these
     m_bSmoothedInBuffer = smoothed;
     return S_OK;
 }
@@ -376,17 +372,13 @@ void Mesh::SaveTangentCache(bool smoothed)
 
 bool Mesh::WriteVertices(const std::vector<uint8_t>& vertices, const std::vector<float>* tangents)
 {
-    if (!VertexBuffer() || vertices.size() < size_t(m_VertexCount) * m_Stride)
-        return false;
     BYTE* p = nullptr;
-    const UINT bytes = UINT(m_VertexCount) * m_Stride;
-    if (FAILED(VertexBuffer()->Lock(m_StartVertex * m_Stride, bytes, &p, 0)))
+    if (!LockAllVertices(vertices, &p))
         return false;
-    std::memcpy(p, vertices.data(), bytes);
     VertexBuffer()->Unlock();
     IDirect3DVertexBuffer8* stream = m_TangentStream[m_bSmoothedInBuffer ? 1 : 0].Get();
     if (tangents && stream && tangents->size() >= size_t(m_VertexCount) * 6 &&
-        SUCCEEDED(stream->Lock(0, UINT(m_VertexCount) * kTangentStride, &p, 0)))
+        SUCCEEDED(LockForRewrite(stream, 0, UINT(m_VertexCount) * kTangentStride, &p)))
     {
         std::memcpy(p, tangents->data(), size_t(m_VertexCount) * kTangentStride);
         stream->Unlock();

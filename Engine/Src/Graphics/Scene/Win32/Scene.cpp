@@ -385,3 +385,15 @@ void Scene::PreloadTextures()
         if (entry.second)
             entry.second->PreLoad();
 }
+
+void Scene::PreloadBuffers()
+{
+    for (const auto& entry : m_Objects)
+    {
+        if (!entry.second || entry.second->GetTypeId() != OBJECT_TYPE_GEOM)
+            continue;
+        const GeomObject* object = static_cast<const GeomObject*>(entry.second);
+        for (size_t i = 0; i < object->GetMeshCount(); ++i)
+            object->GetMesh(i)->PreloadBuffers();
+    }
+}

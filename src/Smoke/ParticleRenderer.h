@@ -42,5 +42,9 @@ private:
     DWORD m_dwShader = 0;
     IDirect3DTexture8* m_pTexture = nullptr;
     size_t m_DrawCount = 0;
+    // Where this frame's vertices start in the buffer, and where the next
+    // frame's go.
+    size_t m_FirstVertex = 0;
+    size_t m_NextVertex = 0;
     bool m_bFailed = false;
 };

@@ -118,12 +118,31 @@ bool CSmokeParticleRenderer::FillVertexBuffer(const std::list<std::unique_ptr<Sm
 {
     std::vector<ParticleVertex>& staging = Staging();
     m_DrawCount = PackParticleVertices(particles, staging);
-    const UINT bytes = UINT(m_DrawCount * 4 * kStride);
+    const size_t vertices = m_DrawCount * 4;
+    if (vertices == 0)
+        return true;
+    // Each frame's vertices follow the last frame's, written without waiting
+    // for the draws that still read the earlier ones; only a frame that does
+    // not fit starts again at the front and discards the rest. Discarding
+    // every frame would have the device set aside a whole new buffer each
+    // time until its draws were done.
+    DWORD flags = D3DLOCK_NOOVERWRITE;
+    if (m_NextVertex + vertices > kParticleVertexCount)
+    {
+        m_NextVertex = 0;
+        flags = D3DLOCK_DISCARD;
+    }
     BYTE* data = nullptr;
-    if (FAILED(m_pVertexBuffer->Lock(0, bytes, &data, D3DLOCK_DISCARD)) || !data)
-        return false; // the buffer keeps what it had; nothing is drawn
+    const UINT bytes = UINT(vertices * kStride);
+    if (FAILED(m_pVertexBuffer->Lock(UINT(m_NextVertex * kStride), bytes, &data, flags)) || !data)
+    {
+        m_DrawCount = 0; // nothing is drawn from a buffer that was not written
+        return false;
+    }
     std::memcpy(data, staging.data(), bytes);
     m_pVertexBuffer->Unlock();
+    m_FirstVertex = m_NextVertex;
+    m_NextVertex += vertices;
     return true;
 }
 
@@ -190,7 +209,7 @@ void CSmokeParticleRenderer::Render(const std::list<std::unique_ptr<SmokeParticl
     for (size_t first = 0; first < m_DrawCount; first += kParticleQuadsPerBatch)
     {
         const size_t quads = std::min(m_DrawCount - first, kParticleQuadsPerBatch);
-        m_pDevice->SetIndices(m_pIndexBuffer, UINT(4 * first));
+        m_pDevice->SetIndices(m_pIndexBuffer, UINT(m_FirstVertex + 4 * first));
         m_pDevice->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, UINT(4 * quads), 0, UINT(2 * quads));
     }
     rs.PopStates();

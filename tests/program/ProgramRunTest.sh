@@ -24,8 +24,13 @@ dial_area() {
 "$ROOT/scripts/wine-run.sh" reg delete 'HKEY_LOCAL_MACHINE\Software\Vellomaris\Tarnholm 3D Screensaver' /f \
   >/dev/null 2>&1
 tarnholm_app_run_until "$EXE" "Loading scene completed" 120 "the scene did not load" || exit 1
-sleep 4
-tarnholm_app_screenshot shot.png
+# The scene fades in after loading, at the pace of the frames: the picture
+# is read once the fade has brought the dial to its own cream.
+for i in $(seq 20); do
+  sleep 1
+  tarnholm_app_screenshot shot.png
+  [ "$i" -ge 4 ] && [ "$(dial_area shot.png)" -gt 8000 ] && break
+done
 # C hides the clock; the scene shows where it was.
 xdotool key c 2>/dev/null
 sleep 3

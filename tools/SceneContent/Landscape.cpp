@@ -13,10 +13,9 @@ namespace SceneContent
 namespace
 {
 // Half the width of the ballast bed at its top and at its foot, from the
-// track's centre line: the bed is narrow, so that the verges' grass grows
-// where the engine's shadow falls beside it.
-constexpr float kBallastTop = 160;
-constexpr float kBallastFoot = 260;
+// track's centre line.
+constexpr float kBallastTop = 180;
+constexpr float kBallastFoot = 330;
 // The tree in the middle of each stand: its height (a broad-leaved tree is
 // 0.8 of it) and the radius of the clearing around it.
 constexpr float kMiddleTreeHeight = 1600;
@@ -986,9 +985,11 @@ void CLandscape::Grass(LandscapeOutput& out)
     // Meadow patches along the line, each with its density map. A patch
     // reaches over the track, so that the verges on both sides grow grass
     // up to the foot of the ballast, where the train's shadow falls.
+    // Their places along the line, as fractions of its length.
+    const float along[9] = {0.13f, 0.22f, 0.35f, 0.46f, 0.57f, 0.68f, 0.79f, 0.90f, 1.01f};
     for (int n = 1; n <= 9; ++n)
     {
-        const float d = m_World.TrackLength() * (0.02f + 0.11f * n);
+        const float d = m_World.TrackLength() * along[n - 1];
         const Vec3 c = m_World.Place(d, (n % 2 ? 1.0f : -1.0f) * 900);
         const float hw = 2400 + 300 * (n % 3), hh = 2000 + 400 * (n % 2);
         const float x0 = c.x - hw, y0 = c.y - hh, x1 = c.x + hw, y1 = c.y + hh;
@@ -1013,7 +1014,7 @@ void CLandscape::Grass(LandscapeOutput& out)
                 const float gap = m_World.TrackGap(x, y);
                 const float verge = 0.85f * SmoothStep(1500, 900, gap);
                 const float clumps = SmoothStep(0.35f, 0.7f, Fbm(x / 1500, y / 1500, 650 + n, 3));
-                const float v = std::max(verge, clumps) * SmoothStep(kBallastFoot - 20, kBallastFoot + 30, gap);
+                const float v = std::max(verge, clumps) * SmoothStep(kBallastFoot - 40, kBallastFoot, gap);
                 density.Set(i, j, Rgb{v, v * 0.5f, 0});
             }
         out.files.push_back({name + ".jpg", EncodeJpeg(density, 92)});

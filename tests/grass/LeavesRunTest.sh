@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The swaying branches under Wine: the free camera stands in the clearing of
-# the first fir stand and looks at the fir in its middle. Of two frames a
+# The swaying branches under Wine: the free camera stands beside the first
+# fir stand and looks at a fir at its edge. Of two frames a
 # second apart, many pixels of the crown change and none of the trunk below
 # it does.
 #   LeavesRunTest.sh EXE WORKDIR CONTENTDIR
@@ -17,17 +17,18 @@ changed() {
     compare -metric AE -fuzz 12% a.png b.png null: 2>&1 | cut -d' ' -f1
 }
 
-# The fir in the middle of the first stand of the shipped content stands at
-# (119567.9, 34097.4) on ground 1547.3 high, its trunk's foot at 1527.3; it is
-# 1600 high and its crown starts 192 above the foot. The camera stands 1500
-# north of it, 120 above the foot, looking south and a little up, so that
-# the crown fills the screen and the bare trunk below it stands in the middle
-# of its lower edge. Its stored view is state 1 of the free camera's
-# file (ten 64-byte records; position in the camera's Y-up order x, z, y).
+# A fir at the eastern edge of the first stand of the shipped content stands
+# at (123527.0, 38784.2), its trunk's foot 1567.0 high; it is 1236 high and
+# its crown starts 148 above the foot; no other tree stands within 1900 of
+# the line from the north. The camera stands 1400 north of it, 120 above the
+# foot, looking south and a little up, so that the crown fills the screen
+# and the bare trunk below it stands in the middle of its lower edge. Its
+# stored view is state 1 of the free camera's file (ten 64-byte records;
+# position in the camera's Y-up order x, z, y).
 python3 - <<'EOF' || exit 1
 import struct
 records = bytearray(640)
-struct.pack_into('<3f', records, 64, 119567.9, 1527.3 + 120, 34097.4 + 1500)
+struct.pack_into('<3f', records, 64, 123527.0, 1567.0 + 120, 38784.2 + 1400)
 struct.pack_into('<2fB3x2f', records, 64 + 36, -0.355, 3.14159265, 1, 1200000.0, 100.0)
 open('ControlledCameraStates.bin', 'wb').write(records)
 EOF

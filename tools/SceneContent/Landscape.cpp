@@ -16,10 +16,6 @@ namespace
 // track's centre line.
 constexpr float kBallastTop = 180;
 constexpr float kBallastFoot = 330;
-// The tree in the middle of each stand: its height (a broad-leaved tree is
-// 0.8 of it) and the radius of the clearing around it.
-constexpr float kMiddleTreeHeight = 1600;
-constexpr float kClearing = 1800;
 
 class CLandscape
 {
@@ -866,22 +862,11 @@ void CLandscape::Vegetation()
         int planted = 0;
         for (int attempt = 0; attempt < 400 && planted < (fir ? 60 : 30); ++attempt)
         {
-            float x = centre.x + m_Rng.Range(-5000, 5000), y = centre.y + m_Rng.Range(-5000, 5000);
-            // The stand's tallest tree in its middle, in a clearing of its own.
-            const bool middle = attempt == 0;
-            if (middle)
-            {
-                x = centre.x;
-                y = centre.y;
-            }
-            else if (Length(V3(x - centre.x, y - centre.y, 0)) < kClearing)
-                continue;
+            const float x = centre.x + m_Rng.Range(-5000, 5000), y = centre.y + m_Rng.Range(-5000, 5000);
             if (!free(x, y))
                 continue;
             ++planted;
-            float h = m_Rng.Range(900, 1700) * (fir ? 1.0f : 0.8f);
-            if (middle)
-                h = kMiddleTreeHeight * (fir ? 1.0f : 0.8f);
+            const float h = m_Rng.Range(900, 1700) * (fir ? 1.0f : 0.8f);
             const Vec3 base = OnGround(x, y, -20);
             trunks.AddCylinder(base, h * 0.025f, h * 0.012f, h * (fir ? 0.9f : 0.55f), 6, 200, false);
             if (fir)

@@ -969,8 +969,8 @@ void CLandscape::Grass(LandscapeOutput& out)
 
     // Meadow patches along the line, each with its density map. A patch
     // reaches over the track, so that the verges on both sides grow grass
-    // up to the foot of the ballast, where the train's shadow falls.
-    // Their places along the line, as fractions of its length.
+    // up to the foot of the ballast, where the train's shadow falls. Their
+    // places along the line are fractions of its length.
     const float along[9] = {0.13f, 0.22f, 0.35f, 0.46f, 0.57f, 0.68f, 0.79f, 0.90f, 1.01f};
     for (int n = 1; n <= 9; ++n)
     {
@@ -999,7 +999,10 @@ void CLandscape::Grass(LandscapeOutput& out)
                 const float gap = m_World.TrackGap(x, y);
                 const float verge = 0.85f * SmoothStep(1500, 900, gap);
                 const float clumps = SmoothStep(0.35f, 0.7f, Fbm(x / 1500, y / 1500, 650 + n, 3));
-                const float v = std::max(verge, clumps) * SmoothStep(kBallastFoot - 40, kBallastFoot, gap);
+                // Thinning out unevenly towards the patch's edges.
+                const float edge = std::min(std::min(x - x0, x1 - x), std::min(y - y0, y1 - y));
+                const float fade = SmoothStep(0, 900, edge - 500 * (Fbm(x / 700, y / 700, 670 + n, 2) - 0.5f));
+                const float v = std::max(verge, clumps) * fade * SmoothStep(kBallastFoot - 40, kBallastFoot, gap);
                 density.Set(i, j, Rgb{v, v * 0.5f, 0});
             }
         out.files.push_back({name + ".jpg", EncodeJpeg(density, 92)});

@@ -24,17 +24,12 @@ export TARNHOLM_SEED=${GRASS_SHADOW_SEED:-1162}
 # speed of 0 keep the archive's layout.
 perl -0777 -pe 's/(Dummy_speed\d\d_)(\d{4})_/$1 . "0" x length($2) . "_"/ge' "$CONTENT/Tarnholm.SSS" > Tarnholm.SSS
 
-# run NAME EXTRA-TUNING-LINES: one run with the tuning file, one screenshot.
+# run NAME EXTRA-TUNING-LINES: one run with the tuning file, one picture
+# past the fade-in.
 run() {
   tarnholm_fixed_camera_values "$CONTENT/values.txt" "$CAMERA" "${@:2}" > values.txt
   tarnholm_external_values
-  tarnholm_app_run_until "$EXE" "Grass built" 120 "the grass was not built ($1)" || return 1
-  # Past the fade-in.
-  sleep 9
-  tarnholm_app_screenshot "$1.png"
-  tarnholm_app_close 30
-  cp "$LOG" "$1.log" 2>/dev/null
-  [ "$TARNHOLM_APP_RC" = 0 ]
+  tarnholm_app_picture "$EXE" "$1" "Grass built" 9
 }
 
 check "run with the shadow" 'run on'

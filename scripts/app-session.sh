@@ -96,3 +96,16 @@ tarnholm_external_values() {
   reg delete "$KEY" /f
   reg add "$KEY" /v LoadExternalControlFile /t REG_SZ /d 1 /f
 }
+
+# tarnholm_app_picture EXE NAME LINE SECONDS: with a fresh LOG, starts EXE,
+# waits for LINE in its log, then SECONDS more, saves the screen as NAME.png,
+# closes the program and keeps its log as NAME.log; 0 when it ended with
+# exit code 0.
+tarnholm_app_picture() {
+  tarnholm_app_run_until "$1" "$3" 120 "no \"$3\" in the log ($2)" || return 1
+  sleep "$4"
+  tarnholm_app_screenshot "$2.png"
+  tarnholm_app_close 30
+  cp "$LOG" "$2.log" 2>/dev/null
+  [ "$TARNHOLM_APP_RC" = 0 ]
+}

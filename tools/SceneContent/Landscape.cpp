@@ -12,6 +12,10 @@ namespace SceneContent
 {
 namespace
 {
+// Half the width of the ballast bed at its top and at its foot, from the
+// track's centre line.
+constexpr float kBallastTop = 180;
+constexpr float kBallastFoot = 330;
 
 class CLandscape
 {
@@ -404,9 +408,9 @@ void CLandscape::Track()
                 half.AddTriangle(v[0], v[1], v[2]);
                 half.AddTriangle(v[0], v[2], v[3]);
             };
-            strip(180, top, -180, top, 0, 1);
-            strip(330, foot, 180, top, -0.4f, 0);
-            strip(-180, top, -330, foot, 1, 1.4f);
+            strip(kBallastTop, top, -kBallastTop, top, 0, 1);
+            strip(kBallastFoot, foot, kBallastTop, top, -0.4f, 0);
+            strip(-kBallastTop, top, -kBallastFoot, foot, 1, 1.4f);
         }
         rails.MapObjectLight(-15, 15);
         ties.MapObjectLight(-32, 17);
@@ -963,12 +967,16 @@ void CLandscape::Grass(LandscapeOutput& out)
         v.n = V3(0, 0, 1);
     m_Scene.Object("Grass_Sample01", kSceneRootName, V3(0, 0, 0), clump, "Mat_Grass_blades", false);
 
-    // Meadow patches beside the line, each with its density map.
+    // Meadow patches along the line, each with its density map. A patch
+    // reaches over the track, so that the verges on both sides grow grass
+    // up to the foot of the ballast, where the train's shadow falls. Their
+    // places along the line are fractions of its length.
+    const float along[9] = {0.13f, 0.22f, 0.35f, 0.46f, 0.57f, 0.68f, 0.79f, 0.90f, 1.01f};
     for (int n = 1; n <= 9; ++n)
     {
-        const float d = m_World.TrackLength() * (0.02f + 0.11f * n);
-        const Vec3 c = m_World.Place(d, (n % 2 ? 1.0f : -1.0f) * 2600);
-        const float hw = 2000 + 300 * (n % 3), hh = 1600 + 400 * (n % 2);
+        const float d = m_World.TrackLength() * along[n - 1];
+        const Vec3 c = m_World.Place(d, (n % 2 ? 1.0f : -1.0f) * 900);
+        const float hw = 2400 + 300 * (n % 3), hh = 2000 + 400 * (n % 2);
         const float x0 = c.x - hw, y0 = c.y - hh, x1 = c.x + hw, y1 = c.y + hh;
         const std::string name = Fmt("Grass_Surface%02i", n);
         CMeshBuilder patch = GroundGrid(x0, y0, x1, y1, 12, 10, 2500, 4, [](float, float) { return true; });
@@ -980,14 +988,21 @@ void CLandscape::Grass(LandscapeOutput& out)
         spec.specular = 0;
         m_Scene.Material("Mat_" + name, spec);
         m_Scene.Object(name, kSceneRootName, V3(x0, y0, 0), patch, "Mat_" + name);
-        // Density: clumps of grass in red, none on the track bed.
-        CImage density(64, 64, 3);
-        for (int j = 0; j < 64; ++j)
-            for (int i = 0; i < 64; ++i)
+        // Density in red: a band of grass along each verge from the foot of
+        // the ballast, clumps of it further out, none on the track bed.
+        const int size = 128;
+        CImage density(size, size, 3);
+        for (int j = 0; j < size; ++j)
+            for (int i = 0; i < size; ++i)
             {
-                const float x = x0 + (x1 - x0) * (i + 0.5f) / 64, y = y1 - (y1 - y0) * (j + 0.5f) / 64;
+                const float x = x0 + (x1 - x0) * (i + 0.5f) / size, y = y1 - (y1 - y0) * (j + 0.5f) / size;
                 const float gap = m_World.TrackGap(x, y);
-                const float v = SmoothStep(0.35f, 0.7f, Fbm(x / 1500, y / 1500, 650 + n, 3)) * SmoothStep(500, 1000, gap);
+                const float verge = 0.85f * SmoothStep(1500, 900, gap);
+                const float clumps = SmoothStep(0.35f, 0.7f, Fbm(x / 1500, y / 1500, 650 + n, 3));
+                // Thinning out unevenly towards the patch's edges.
+                const float edge = std::min(std::min(x - x0, x1 - x), std::min(y - y0, y1 - y));
+                const float fade = SmoothStep(0, 900, edge - 500 * (Fbm(x / 700, y / 700, 670 + n, 2) - 0.5f));
+                const float v = std::max(verge, clumps) * fade * SmoothStep(kBallastFoot - 40, kBallastFoot, gap);
                 density.Set(i, j, Rgb{v, v * 0.5f, 0});
             }
         out.files.push_back({name + ".jpg", EncodeJpeg(density, 92)});

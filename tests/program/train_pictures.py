@@ -83,13 +83,17 @@ def sky(rgb):
 
 
 def grass(rgb):
+    """Green to yellow-green grass, with little blue: not the brown of the
+    sleepers or the wooden cars."""
     r, g, b = rgb
-    return g > 80 and g > b and b < 100
+    return g > 80 and b < 0.6 * g and g > 0.85 * r
 
 
 def red(rgb):
+    """The red paint of the wheels and the buffer beam, not the brown wood
+    of the cars."""
     r, g, b = rgb
-    return r > 50 and r > 1.5 * g and r > 1.5 * b
+    return r > 50 and r > 2 * g and r > 2 * b
 
 
 def dark(rgb):

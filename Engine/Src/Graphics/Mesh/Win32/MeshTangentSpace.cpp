@@ -376,6 +376,7 @@ bool Mesh::WriteVertices(const std::vector<uint8_t>& vertices, const std::vector
     if (!LockAllVertices(vertices, &p))
         return false;
     VertexBuffer()->Unlock();
+    m_pBlendedA = m_pBlendedB = nullptr;
     IDirect3DVertexBuffer8* stream = m_TangentStream[m_bSmoothedInBuffer ? 1 : 0].Get();
     if (tangents && stream && tangents->size() >= size_t(m_VertexCount) * 6 &&
         SUCCEEDED(LockForRewrite(stream, 0, UINT(m_VertexCount) * kTangentStride, &p)))

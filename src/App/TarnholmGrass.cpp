@@ -336,6 +336,11 @@ bool GrassPatch::CreateBuffers()
     }
     memcpy(p, m_IndexArray.data(), m_IndexArray.size());
     m_IndexBuffer->Unlock();
+    // The device makes its own copy of a buffer at the buffer's first draw
+    // otherwise: a patch first seen minutes after loading would then stall
+    // that frame and grow the process.
+    m_VertexBuffer->PreLoad();
+    m_IndexBuffer->PreLoad();
     return true;
 }
 

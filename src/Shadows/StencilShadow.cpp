@@ -62,8 +62,9 @@ CShadowVolume::CShadowVolume(Mesh* mesh) : m_pMesh(mesh), m_MeshIndices(mesh->Ge
         m_IndexCapacity = m_MeshIndices.size() * 8;
         m_Indices.reserve(m_IndexCapacity);
         if (m_IndexCapacity == 0 ||
-            FAILED(RenderStateManager::Instance().CreateIndexBuffer(UINT(m_IndexCapacity * 4), kVolumeUsage, D3DFMT_INDEX32,
-                                                                    D3DPOOL_DEFAULT, m_pIndexBuffer.Put())))
+            FAILED(RenderStateManager::Instance().CreateIndexBuffer(UINT(m_IndexCapacity * 4), kVolumeUsage,
+                                                                    D3DFMT_INDEX32, D3DPOOL_DEFAULT,
+                                                                    m_pIndexBuffer.Put())))
         {
             LogStencilShadowError(64);
             m_bValid = false;

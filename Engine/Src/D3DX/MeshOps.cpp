@@ -103,19 +103,34 @@ namespace
 
 constexpr int kCacheSize = 32;
 
+// The two parts of a vertex's score, worked out once: the ordering asks
+// for them for every vertex a drawn face touches.
+struct ScoreTables
+{
+    static constexpr int kValences = 256;
+    float cache[kCacheSize];
+    float valence[kValences];
+
+    static float Valence(int facesLeft) { return 2.0f / std::sqrt(float(facesLeft)); }
+
+    ScoreTables()
+    {
+        for (int p = 0; p < kCacheSize; ++p)
+            // The face just drawn: no gain in drawing its neighbour through it at once.
+            cache[p] = p < 3 ? 0.75f : std::pow(1.0f - float(p - 3) / float(kCacheSize - 3), 1.5f);
+        for (int f = 1; f < kValences; ++f)
+            valence[f] = Valence(f);
+        valence[0] = 0.0f;
+    }
+};
+
 float VertexScore(int cachePosition, int facesLeft)
 {
+    static const ScoreTables tables;
     if (facesLeft == 0)
         return -1.0f;
-    float score = 0.0f;
-    if (cachePosition >= 0)
-    {
-        if (cachePosition < 3)
-            score = 0.75f; // the face just drawn: no gain in drawing its neighbour through it at once
-        else
-            score = std::pow(1.0f - float(cachePosition - 3) / float(kCacheSize - 3), 1.5f);
-    }
-    return score + 2.0f / std::sqrt(float(facesLeft));
+    const float score = cachePosition >= 0 && cachePosition < kCacheSize ? tables.cache[cachePosition] : 0.0f;
+    return score + (facesLeft < ScoreTables::kValences ? tables.valence[facesLeft] : ScoreTables::Valence(facesLeft));
 }
 
 std::vector<DWORD> OrderGroup(const std::vector<DWORD>& indices, const std::vector<DWORD>& groupFaces,

@@ -78,13 +78,23 @@ float ReadField(DWORD pixel, DWORD mask)
     return float((pixel & mask) >> Shift(mask)) / float(FieldMax(mask));
 }
 
-DWORD WriteField(float value, DWORD mask)
+// A channel of a packed pixel, its shift and range found once.
+struct Field
 {
-    if (!mask)
-        return 0;
-    const float v = std::min(1.0f, std::max(0.0f, value)); // NaN becomes 0
-    return (DWORD(v * FieldMax(mask) + 0.5f) << Shift(mask)) & mask;
-}
+    DWORD mask;
+    unsigned shift;
+    float range;
+    explicit Field(DWORD m) : mask(m), shift(Shift(m)), range(float(FieldMax(m))) {}
+    DWORD Write(float value) const
+    {
+        if (!mask)
+            return 0;
+        const float v = std::min(1.0f, std::max(0.0f, value)); // NaN becomes 0
+        return (DWORD(v * range + 0.5f) << shift) & mask;
+    }
+};
+
+DWORD WriteField(float value, DWORD mask) { return Field(mask).Write(value); }
 
 DWORD LoadPixel(const BYTE* p, UINT bytes)
 {
@@ -321,18 +331,16 @@ bool EncodeSurface(const FloatImage& image, D3DFORMAT format, BYTE* dst, ptrdiff
         return false;
     const MaskLayout& m = l->layout;
     const UINT bytes = m.bits / 8;
+    const Field r(m.r), g(m.g), b(m.b), a(l->hasAlpha ? m.a : 0);
+    const DWORD fixedAlpha = l->hasAlpha ? 0 : m.a;
     for (UINT y = 0; y < image.height; ++y)
     {
         BYTE* row = dst + pitch * ptrdiff_t(y);
-        for (UINT x = 0; x < image.width; ++x)
+        const Texel* t = image.texels.data() + size_t(y) * image.width;
+        for (UINT x = 0; x < image.width; ++x, ++t)
         {
-            const Texel& t = image.At(x, y);
-            DWORD p;
-            if (m.luminance)
-                p = WriteField(Luminance(t), m.r);
-            else
-                p = WriteField(t.r, m.r) | WriteField(t.g, m.g) | WriteField(t.b, m.b);
-            p |= l->hasAlpha ? WriteField(t.a, m.a) : m.a;
+            DWORD p = m.luminance ? r.Write(Luminance(*t)) : r.Write(t->r) | g.Write(t->g) | b.Write(t->b);
+            p |= a.Write(t->a) | fixedAlpha;
             StorePixel(row + size_t(x) * bytes, bytes, p);
         }
     }

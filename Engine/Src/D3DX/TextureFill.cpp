@@ -19,10 +19,9 @@ DWORD ToArgb(const Texel& t)
 FloatImage ApplyColorKey(const FloatImage& src, D3DCOLOR key)
 {
     FloatImage out = src;
-    if (key != 0)
-        for (Texel& t : out.texels)
-            if (ToArgb(t) == key)
-                t = Texel{0, 0, 0, 0};
+    for (Texel& t : out.texels)
+        if (ToArgb(t) == key)
+            t = Texel{0, 0, 0, 0};
     return out;
 }
 
@@ -43,17 +42,28 @@ HRESULT FillTextureLevels(const DecodedImage& image, const TextureLayout& layout
     {
         const size_t sf = faceCount == 1 ? 0 : f;
         const std::vector<FloatImage>& fileLevels = image.surfaces[sf];
-        FloatImage current;
+        // The level being written: a file level itself when no colour key
+        // changes it, else an image of our own.
+        FloatImage own;
+        const FloatImage* current = &own;
+        auto keyed = [&](const FloatImage& level) -> const FloatImage& {
+            if (layout.colorKey == 0)
+                return level;
+            own = ApplyColorKey(level, layout.colorKey);
+            return own;
+        };
         for (UINT l = 0; l < layout.levels; ++l)
         {
             const UINT w = std::max(1u, layout.width >> l), h = std::max(1u, layout.height >> l);
             const bool fromFile = l < fileLevels.size() && fileLevels[l].width == w && fileLevels[l].height == h;
             if (fromFile)
-                current = ApplyColorKey(fileLevels[l], layout.colorKey);
-            else if (l == 0)
-                current = Resize(ApplyColorKey(fileLevels[0], layout.colorKey), w, h, layout.filter);
+                current = &keyed(fileLevels[l]);
             else
-                current = Resize(current, w, h, layout.mipFilter);
+            {
+                own = l == 0 ? Resize(keyed(fileLevels[0]), w, h, layout.filter)
+                             : Resize(*current, w, h, layout.mipFilter);
+                current = &own;
+            }
 
             BYTE* bits = nullptr;
             ptrdiff_t pitch = 0;
@@ -68,7 +78,7 @@ HRESULT FillTextureLevels(const DecodedImage& image, const TextureLayout& layout
                     memcpy(bits + pitch * ptrdiff_t(r), blocks.data() + r * rowBytes, rowBytes);
             }
             else
-                EncodeSurface(current, layout.format, bits, pitch);
+                EncodeSurface(*current, layout.format, bits, pitch);
             unlock(f, l);
         }
     }

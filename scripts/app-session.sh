@@ -31,6 +31,18 @@ tarnholm_pixel() {
   convert "$1" -format "%[hex:p{$2,$3}]" info: 2>/dev/null | cut -c1-6
 }
 
+# tarnholm_crop_pair A B REGION: a region (WxH+X+Y) of two pictures as a.png
+# and b.png in the current folder.
+tarnholm_crop_pair() {
+  convert "$1" -crop "$3" +repage a.png && convert "$2" -crop "$3" +repage b.png
+}
+
+# tarnholm_changed A B REGION: the pixels of a region that differ by more
+# than 12% between two pictures.
+tarnholm_changed() {
+  tarnholm_crop_pair "$@" && compare -metric AE -fuzz 12% a.png b.png null: 2>&1 | cut -d' ' -f1
+}
+
 # tarnholm_app_close SECONDS: presses a key, waits for the end and sets
 # TARNHOLM_APP_RC (124 when the program had to be killed).
 tarnholm_app_close() {

@@ -13,17 +13,11 @@ CONTENT=$(cd "$3" && pwd)
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 . "$ROOT/scripts/app-session.sh"
 tarnholm_test_setup "$EXE" "$WORK"
-# crop A B REGION: a region (WxH+X+Y) of two pictures as a.png and b.png.
-crop() { convert "$1" -crop "$3" +repage a.png && convert "$2" -crop "$3" +repage b.png; }
-# Pixels of a region that differ by more than 12% between two pictures.
-changed() {
-  crop "$@" && compare -metric AE -fuzz 12% a.png b.png null: 2>&1 | cut -d' ' -f1
-}
 # Of the pixels in a region that the grass changed from the bare ground
 # (GRASS BARE REGION), the number that are green: green above red and blue,
 # and not dark.
 green() {
-  crop "$@" && compare -fuzz 12% -highlight-color white -lowlight-color black -compose src a.png b.png mask.png 2>/dev/null
+  tarnholm_crop_pair "$@" && compare -fuzz 12% -highlight-color white -lowlight-color black -compose src a.png b.png mask.png 2>/dev/null
   convert a.png -fx '(g > r && g > b && g > 0.2) ? 1 : 0' greenish.png &&
     convert mask.png greenish.png -compose multiply -composite -format '%[fx:round(mean*w*h)]' info:
 }
@@ -59,8 +53,8 @@ reg delete "$KEY" /f
 
 check "the patches were built" 'grep -q "Grass built: 9 patches" grass.log'
 area=$((200 * 24))
-grown=$(changed grass-1.png bare-1.png $MEADOW)
-sky=$(changed grass-1.png bare-1.png $SKY)
+grown=$(tarnholm_changed grass-1.png bare-1.png $MEADOW)
+sky=$(tarnholm_changed grass-1.png bare-1.png $SKY)
 echo "meadow pixels that grass changed: $grown of $area; sky pixels: $sky"
 check "grass stands where the ground alone was" '[ "$grown" -gt $((area / 4)) ]'
 check "the sky is the same with and without grass" '[ "$sky" -lt 60 ]'
@@ -69,8 +63,8 @@ echo "grass pixels that are green: $greens of $grown"
 check "the grass is green" '[ "$greens" -gt $((grown * 9 / 10)) ]'
 check "the grass takes the projected shadow" 'grep -q "Grass: drawn with the projected shadow" grass.log'
 check "no shadow pass with the grass's shadow off" '! grep -q "Grass: drawn with the projected shadow" bare.log'
-sway=$(changed grass-1.png grass-2.png $MEADOW)
-still=$(changed bare-1.png bare-2.png $MEADOW)
+sway=$(tarnholm_changed grass-1.png grass-2.png $MEADOW)
+still=$(tarnholm_changed bare-1.png bare-2.png $MEADOW)
 echo "meadow pixels changed in a second: $sway with grass, $still without"
 check "the blades sway" '[ "$sway" -gt $((still * 2 + 50)) ]'
 exit $fail

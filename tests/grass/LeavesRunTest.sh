@@ -10,12 +10,6 @@ CONTENT=$(cd "$3" && pwd)
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 . "$ROOT/scripts/app-session.sh"
 tarnholm_test_setup "$EXE" "$WORK"
-# Pixels of a region (WxH+X+Y) that differ by more than 12% between two pictures.
-changed() {
-  convert "$1" -crop "$3" +repage a.png && convert "$2" -crop "$3" +repage b.png &&
-    compare -metric AE -fuzz 12% a.png b.png null: 2>&1 | cut -d' ' -f1
-}
-
 # The stored view of the free camera: state 1 of its file (ten 64-byte
 # records; position in the camera's Y-up order x, z, y, then pitch and yaw).
 # camera X Y Z PITCH YAW > ControlledCameraStates.bin
@@ -53,8 +47,8 @@ run() {
 # meadow beside it).
 sway() {
   local crown trunk bark
-  crown=$(changed "$1-1.png" "$1-2.png" "$2")
-  trunk=$(changed "$1-1.png" "$1-2.png" "$3")
+  crown=$(tarnholm_changed "$1-1.png" "$1-2.png" "$2")
+  trunk=$(tarnholm_changed "$1-1.png" "$1-2.png" "$3")
   bark=$(convert "$1-1.png" -crop "$3" +repage -format '%[fx:round(maxima*255)]' info:)
   echo "$1: pixels changed in a second: $crown of the crown, $trunk of the trunk; brightest trunk pixel $bark"
   check "$1: the branches sway" '[ "$crown" -gt 1500 ]'

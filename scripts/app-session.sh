@@ -4,10 +4,39 @@
 # the X display and closes the program with a key press, all with time limits.
 TARNHOLM_ROOT=${TARNHOLM_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 
-# tarnholm_app_start EXE ARGS...: runs in the current folder.
+# tarnholm_app_start EXE ARGS...: runs in the current folder. A program
+# (.exe) starts through Wine's "start /wait", whose exit code is the one the
+# program ended with, as a Windows parent sees it: Wine's server kills a
+# process whose Unix side is still tearing down half a second after its last
+# Windows thread ended (on a busy machine, Mesa's idle-priority shader-cache
+# thread can hold it up that long), and that process's own status is then
+# 137 whatever the program returned.
 tarnholm_app_start() {
-  "$TARNHOLM_ROOT/scripts/wine-run.sh" "$@" &
+  TARNHOLM_APP_EXE=$(basename "$1")
+  TARNHOLM_APP_TAG=tarnholm-$$-$RANDOM$RANDOM
+  local launch=()
+  [[ $1 == *.exe ]] && launch=(start /d "Z:${PWD//\//\\}" /wait /unix)
+  TARNHOLM_APP_TAG=$TARNHOLM_APP_TAG "$TARNHOLM_ROOT/scripts/wine-run.sh" "${launch[@]}" "$@" &
   TARNHOLM_APP_PID=$!
+}
+
+# tarnholm_app_processes: the Unix processes of the started program, one
+# line each: "program PID" or "launcher PID".
+tarnholm_app_processes() {
+  local p
+  for p in $(pgrep -f -- "$TARNHOLM_APP_EXE"); do
+    tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -qxF "TARNHOLM_APP_TAG=$TARNHOLM_APP_TAG" || continue
+    case $(tr '\0' '\n' < "/proc/$p/cmdline" 2>/dev/null | head -n1) in
+      *"$TARNHOLM_APP_EXE"*) echo "program $p" ;;
+      *) echo "launcher $p" ;;
+    esac
+  done
+}
+
+# tarnholm_app_kill: ends the started program and its launcher at once.
+tarnholm_app_kill() {
+  kill -9 $(tarnholm_app_processes | cut -d' ' -f2) "$TARNHOLM_APP_PID" 2>/dev/null
+  wait "$TARNHOLM_APP_PID" 2>/dev/null
 }
 
 # tarnholm_app_wait_log FILE PATTERN SECONDS: 0 once the line is there.
@@ -58,8 +87,7 @@ tarnholm_app_close() {
     # Ask again now and then in case the first press came too early.
     [ $(( i % 20 )) -eq 0 ] && xdotool key space 2>/dev/null
   done
-  kill "$TARNHOLM_APP_PID" 2>/dev/null
-  wait "$TARNHOLM_APP_PID" 2>/dev/null
+  tarnholm_app_kill
   TARNHOLM_APP_RC=124
   return 1
 }

@@ -36,10 +36,7 @@ if ! tarnholm_app_wait_log "$LOG" "Loading scene completed" 120; then
 fi
 pid=
 for i in $(seq 50); do
-  pid=$(pgrep -f "Tarnholm 3D Screensaver.exe" | while read -r p; do
-    [ "$(readlink "/proc/$p/exe" 2>/dev/null)" != "$(command -v bash)" ] &&
-      tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$p"
-  done | tail -n1)
+  pid=$(tarnholm_app_processes | awk '$1 == "program" { print $2 }' | tail -n1)
   [ -n "$pid" ] && break
   sleep 0.2
 done

@@ -38,7 +38,7 @@ wait_exit() {
     fi
     sleep 0.1
   done
-  kill "$TARNHOLM_APP_PID" 2>/dev/null; wait "$TARNHOLM_APP_PID" 2>/dev/null; TARNHOLM_APP_RC=124; return 1
+  tarnholm_app_kill; TARNHOLM_APP_RC=124; return 1
 }
 
 # A 4:3 monitor with widescreen emulation wanted, the frame rate shown, the
@@ -72,13 +72,13 @@ check "loading: hotkey list" '[ "$(count_colour loading.png 300x120+30+600 8C8C8
 if ! tarnholm_app_wait_log "$LOG" "frames drawn" 90; then
   echo "FAIL: no frames drawn"; tail -20 "$LOG" 2>/dev/null; tarnholm_app_close 5; exit 1
 fi
-FIRST_PID=$TARNHOLM_APP_PID
+FIRST_PID=$TARNHOLM_APP_PID FIRST_TAG=$TARNHOLM_APP_TAG
 # A second instance ends at once and leaves the running one's log alone.
 tarnholm_app_start "$EXE"
 wait_exit 30
 check "second instance ends with 1" '[ "$TARNHOLM_APP_RC" = 1 ]'
 check "second instance keeps the first log" 'grep -q "loading screen held" "$LOG"'
-TARNHOLM_APP_PID=$FIRST_PID
+TARNHOLM_APP_PID=$FIRST_PID TARNHOLM_APP_TAG=$FIRST_TAG
 
 xdotool key F1
 sleep 1.5

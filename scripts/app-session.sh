@@ -4,18 +4,13 @@
 # the X display and closes the program with a key press, all with time limits.
 TARNHOLM_ROOT=${TARNHOLM_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 
-# tarnholm_app_start EXE ARGS...: runs in the current folder. A program
-# (.exe) starts through Wine's "start /wait", whose exit code is the one the
-# program ended with, as a Windows parent sees it: Wine's server kills a
-# process whose Unix side is still tearing down half a second after its last
-# Windows thread ended (on a busy machine, Mesa's idle-priority shader-cache
-# thread can hold it up that long), and that process's own status is then
-# 137 whatever the program returned.
+# tarnholm_app_start EXE ARGS...: runs in the current folder; a program
+# (.exe) with its Windows exit code (see wine-run.sh --windows-exit).
 tarnholm_app_start() {
   TARNHOLM_APP_EXE=$(basename "$1")
   TARNHOLM_APP_TAG=tarnholm-$$-$RANDOM$RANDOM
   local launch=()
-  [[ $1 == *.exe ]] && launch=(start /d "Z:${PWD//\//\\}" /wait /unix)
+  [[ $1 == *.exe ]] && launch=(--windows-exit)
   TARNHOLM_APP_TAG=$TARNHOLM_APP_TAG "$TARNHOLM_ROOT/scripts/wine-run.sh" "${launch[@]}" "$@" &
   TARNHOLM_APP_PID=$!
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine with the build tree's own prefix.
 # Used by CTest as the cross-compiling emulator and by the run script.
+#   scripts/wine-run.sh [--windows-exit] PROGRAM ARGS...
 # Without a DISPLAY it starts a private Xvfb for the duration of the command.
 set -u
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,5 +34,16 @@ fi
 
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1024x768x24 +extension GLX" "$0" "$@"
+fi
+# "wine-run.sh --windows-exit EXE ARGS..." runs EXE in the current folder
+# through Wine's "start /wait", whose exit status is the code the program
+# ended with, as a Windows parent sees it. Run directly, a program's status
+# is that of its Unix process: Wine's server kills a process whose Unix side
+# is still tearing down half a second after its last Windows thread ended
+# (on a busy machine, Mesa's idle-priority shader-cache thread can hold it up
+# that long), and the status is then 137 whatever the program returned.
+if [ "${1:-}" = --windows-exit ]; then
+  shift
+  set -- start /d "Z:${PWD//\//\\}" /wait /unix "$@"
 fi
 exec wine "$@"

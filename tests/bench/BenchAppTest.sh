@@ -17,7 +17,8 @@ win() { echo "Z:${1//\//\\}"; }
 
 fail=0
 check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi; }
-run() { timeout 120 "$ROOT/scripts/wine-run.sh" "$EXE" "$@"; }
+# The status is the program's own exit code (see wine-run.sh --windows-exit).
+run() { timeout 120 "$ROOT/scripts/wine-run.sh" --windows-exit "$EXE" "$@"; }
 
 # Registration.
 export OPENAUTOMATE_DIR=$(win "$WORK/oa")

@@ -50,6 +50,20 @@ tarnholm_app_screenshot() {
   import -window root "$1" 2>/dev/null || { xwd -root -silent | convert xwd:- "$1"; }
 }
 
+# tarnholm_screenshot_until FILE.png SECONDS CONDITION: takes screenshots
+# until CONDITION (evaluated after each) holds; 1 when it never did. A
+# software-drawn frame can take seconds on a busy machine, so a picture that
+# must change after a key press is waited for, not taken after a fixed time.
+tarnholm_screenshot_until() {
+  local end=$((SECONDS + $2))
+  while :; do
+    tarnholm_app_screenshot "$1"
+    eval "$3" && return 0
+    [ $SECONDS -ge $end ] && return 1
+    sleep 0.2
+  done
+}
+
 # tarnholm_pixel FILE.png X Y: the pixel as RRGGBB.
 tarnholm_pixel() {
   convert "$1" -format "%[hex:p{$2,$3}]" info: 2>/dev/null | cut -c1-6

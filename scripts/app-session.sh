@@ -81,10 +81,9 @@ tarnholm_changed() {
   tarnholm_crop_pair "$@" && compare -metric AE -fuzz 12% a.png b.png null: 2>&1 | cut -d' ' -f1
 }
 
-# tarnholm_app_close SECONDS: presses a key, waits for the end and sets
-# TARNHOLM_APP_RC (124 when the program had to be killed).
-tarnholm_app_close() {
-  xdotool key space 2>/dev/null
+# tarnholm_app_wait_exit SECONDS: waits for the program to end and sets
+# TARNHOLM_APP_RC; 1, with the program left running, when it did not.
+tarnholm_app_wait_exit() {
   local i
   for i in $(seq $(( $1 * 10 ))); do
     if ! kill -0 "$TARNHOLM_APP_PID" 2>/dev/null; then
@@ -93,8 +92,18 @@ tarnholm_app_close() {
       return 0
     fi
     sleep 0.1
-    # Ask again now and then in case the first press came too early.
-    [ $(( i % 20 )) -eq 0 ] && xdotool key space 2>/dev/null
+  done
+  return 1
+}
+
+# tarnholm_app_close SECONDS: presses a key, waits for the end and sets
+# TARNHOLM_APP_RC (124 when the program had to be killed).
+tarnholm_app_close() {
+  local i
+  # Ask again every 2 s in case a press came too early.
+  for i in $(seq $(( ($1 + 1) / 2 ))); do
+    xdotool key space 2>/dev/null
+    tarnholm_app_wait_exit 2 && return 0
   done
   tarnholm_app_kill
   TARNHOLM_APP_RC=124

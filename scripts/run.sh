@@ -43,8 +43,7 @@ if [[ "${1:-}" =~ ^[/-][a-zA-Z] ]]; then
   tarnholm_app_screenshot "$OUT/screenshot-1.png"
   # Esc closes the settings dialog and ends a running screensaver.
   xdotool key Escape 2>/dev/null
-  for i in $(seq 100); do kill -0 "$TARNHOLM_APP_PID" 2>/dev/null || break; sleep 0.1; done
-  tarnholm_app_close 10
+  tarnholm_app_wait_exit 10 || tarnholm_app_close 10
   echo "Exit code: $TARNHOLM_APP_RC"
   echo "Picture: $OUT/screenshot-1.png"
   exit $TARNHOLM_APP_RC

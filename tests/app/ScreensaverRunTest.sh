@@ -29,17 +29,9 @@ count_colour() {
 }
 # Whether a pixel is brighter than black: bright FILE X Y
 bright() { local p; p=$(tarnholm_pixel "$1" "$2" "$3"); [ -n "$p" ] && [ $((16#${p:0:2} + 16#${p:2:2} + 16#${p:4:2})) -gt 150 ]; }
-# Waits for the program to end: wait_exit SECONDS; sets TARNHOLM_APP_RC.
-wait_exit() {
-  local i
-  for i in $(seq $(( $1 * 10 ))); do
-    if ! kill -0 "$TARNHOLM_APP_PID" 2>/dev/null; then
-      wait "$TARNHOLM_APP_PID"; TARNHOLM_APP_RC=$?; return 0
-    fi
-    sleep 0.1
-  done
-  tarnholm_app_kill; TARNHOLM_APP_RC=124; return 1
-}
+# Waits for the program to end: wait_exit SECONDS; sets TARNHOLM_APP_RC
+# (124 when it had to be killed).
+wait_exit() { tarnholm_app_wait_exit "$1" || { tarnholm_app_kill; TARNHOLM_APP_RC=124; return 1; }; }
 
 # A 4:3 monitor with widescreen emulation wanted, the frame rate shown, the
 # desktop's mode.

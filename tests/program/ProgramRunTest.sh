@@ -26,15 +26,11 @@ dial_area() {
 tarnholm_app_run_until "$EXE" "Loading scene completed" 120 "the scene did not load" || exit 1
 # The scene fades in after loading, at the pace of the frames: the picture
 # is read once the fade has brought the dial to its own cream.
-for i in $(seq 20); do
-  sleep 1
-  tarnholm_app_screenshot shot.png
-  [ "$i" -ge 4 ] && [ "$(dial_area shot.png)" -gt 8000 ] && break
-done
+sleep 4
+tarnholm_screenshot_until shot.png 16 '[ "$(dial_area shot.png)" -gt 8000 ]'
 # C hides the clock; the scene shows where it was.
 xdotool key c 2>/dev/null
-sleep 3
-tarnholm_app_screenshot noclock.png
+tarnholm_screenshot_until noclock.png 20 '[ "$(dial_area noclock.png)" -lt 5000 ]'
 tarnholm_app_close 30
 check "exit code 0 on a key press" '[ "$TARNHOLM_APP_RC" = 0 ]'
 check "the clean-up completed" 'grep -q "Deleting resources completed" "$LOG"'

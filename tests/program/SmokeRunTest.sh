@@ -27,6 +27,10 @@ smoky() {
   convert "$1" -crop "$2" +repage -depth 8 txt:- 2>/dev/null | awk -F'[,:() ]+' '/^[0-9]/ {
     if ($3 + $4 + $5 < 450 && $5 < $3 + 40) n++ } END { print n + 0 }'
 }
+# The top of the picture bright: sky_bright A.png
+sky_bright() {
+  [ "$(convert "$1" -crop 1024x60+0+0 -colorspace gray -format '%[fx:round(mean*255)]' info: 2>/dev/null)" -gt 120 ]
+}
 printf '[Bip01]\n\tanimation 440, 450\n' > Animation.txt
 
 # run NAME [SED]: one start with the camera and the values edited by SED;
@@ -38,12 +42,7 @@ run() {
   tarnholm_app_run_until "$EXE" "Loading scene completed" 120 "the scene did not load ($1)" || { fail=1; return; }
   # Software rendering draws the smoke's large squares slowly: past the
   # fade-in (the sky bright at the top), then a few seconds more.
-  local i
-  for i in $(seq 40); do
-    tarnholm_app_screenshot "$1.png"
-    [ "$(convert "$1.png" -crop 1024x60+0+0 -colorspace gray -format '%[fx:round(mean*255)]' info: 2>/dev/null)" -gt 120 ] && break
-    sleep 1
-  done
+  tarnholm_screenshot_until "$1.png" 40 "sky_bright $1.png"
   sleep 3
   tarnholm_app_screenshot "$1.png"
   tarnholm_app_close 30

@@ -32,11 +32,7 @@ tarnholm_app_run_until "$EXE" "Loading scene completed" 120 "the scene did not l
 # black; on a busy machine
 # the first frames come slowly), two moments 3 seconds apart.
 sleep 5
-for i in $(seq 60); do
-  tarnholm_app_screenshot a.png
-  [ "$(tarnholm_pixel a.png 512 100)" != 000000 ] && break
-  sleep 1
-done
+tarnholm_screenshot_until a.png 60 '[ "$(tarnholm_pixel a.png 512 100)" != 000000 ]'
 sleep 2
 tarnholm_app_screenshot a.png
 sleep 3

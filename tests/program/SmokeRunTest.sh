@@ -2,13 +2,14 @@
 # Smoke and steam of the moving locomotive under Wine on Xvfb. Two runs with
 # the same random seed, so the train starts at the same place, seen from
 # the locomotive's first riding camera (chosen with "CameraNo" in an
-# external tuning file): one with the shipped smoke, one with every kind of
-# smoke and steam made fully transparent (drawn all the same), each shot 3 s
-# after its fade-in (the smoky one later on a machine slow to build its plume). The camera rides with the train, so the locomotive
-# stands in the same place in both pictures, and the sky above and behind
-# it is clear without the smoke: only the first shows grey smoke above the
-# chimney and trailing back from it along the train. A crew script whistles
-# at once: the rope pulled starts the whistle steam.
+# external tuning file): first with every kind of smoke and steam made fully
+# transparent (drawn all the same), shot 3 s after its fade-in, then with the
+# shipped smoke, shot once the plume shows (a slow machine builds it up over
+# more time). The camera rides with the train, so the locomotive stands in
+# the same place in both pictures, and the sky above and behind it is clear
+# without the smoke: only the smoky run shows grey smoke above the chimney
+# and trailing back from it along the train. A crew script whistles at once:
+# the rope pulled starts the whistle steam.
 #   SmokeRunTest.sh EXE WORKDIR VALUES
 set -u
 EXE=$1
